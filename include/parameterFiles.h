@@ -1,0 +1,54 @@
+// Reader of the two XML parameter files: the user settings file (port
+// labels, goal temperature, options) and the constants file (thresholds,
+// durations, fan steps). Values go into the controller's process-wide
+// parameters; the ports named in the settings file are set up through the
+// given calls as soon as their element has been read.
+#ifndef FRIGEL_PARAMETERFILES_H
+#define FRIGEL_PARAMETERFILES_H
+
+#include <cstdint>
+#include <vector>
+
+// The set-up calls the settings file triggers. The label lives only for the
+// duration of the call. The daemon passes the flat call interface; a checker
+// or a fuzzer passes calls that only record.
+struct PortSetupCalls {
+  bool (*internalProbe)(const char* label);
+  bool (*externalProbe)(const char* label);
+  bool (*aircon)(const char* label, int airconNumber);
+  bool (*fan)(const char* label);
+};
+
+// How an element's text becomes a value.
+enum class ParameterConversion {
+  Byte,      // strtol, low 8 bits kept (257 -> 1, -1 -> 255)
+  Unsigned,  // strtol, 32-bit pattern kept (-1 -> 4294967295)
+  Float,     // strtod in the C locale, to single precision
+};
+
+// One scalar element and the variable it sets.
+struct ParameterDefinition {
+  const char* name;  // element name, compared exactly
+  ParameterConversion conversion;
+  void* target;      // uint8_t*, uint32_t* or float*, by conversion
+  const char* unit;  // for messages: "degC", "passes", "%", ""
+};
+
+// The scalar elements of each file, in the order they are documented.
+const std::vector<ParameterDefinition>& settingsParameters();
+const std::vector<ParameterDefinition>& constantsParameters();
+
+// strtol in base 10, brought to the range of a 32-bit int (so a 64-bit build
+// converts exactly as the 32-bit target does).
+int32_t parseInteger(const char* text);
+
+// Stores `text` converted into the definition's target.
+void storeParameter(const ParameterDefinition& definition, const char* text);
+
+// Reads the settings file, then the constants file. A file that cannot be
+// parsed prints "Failed to open xml file" and leaves its parameters as they
+// were; a file whose document element is not `config` is skipped silently.
+void readParameterFiles(const char* settingsPath, const char* constantsPath,
+                        const PortSetupCalls& setup);
+
+#endif

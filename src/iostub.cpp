@@ -1,0 +1,151 @@
+// Definitions of the controller's process-wide state, the temperature
+// setters, the timer tick, the flat call interface and the translator.
+#include "iostub.h"
+
+#include "Globals.h"
+#include "frigel.h"
+
+// Settings.
+uint8_t numberOfAircons = 0;
+uint8_t airconRotation = 0;
+uint8_t useFreeAir = 0;
+uint8_t useFanInHiTemp = 0;
+float goalTemperature = 0.0f;
+float maximumExtAboveIntTemperature = 0.0f;
+float hiTemperaturePullIn = 0.0f;
+float hiTemperatureDropOut = 0.0f;
+float aircon1PullIn = 0.0f;
+float aircon2PullIn = 0.0f;
+float aircon1DropOut = 0.0f;
+float aircon2DropOut = 0.0f;
+float coolingPullIn = 0.0f;
+float hiTempFanPullIn = 0.0f;
+float fanSpeedStepUpSize = 0.0f;
+float fanSpeedStepDownSize = 0.0f;
+uint32_t airconFailRetryPeriod = 0;
+
+// Live state.
+float internalTemperatureAveraging = 0.0f;
+float externalTemperatureAveraging = 0.0f;
+float fanSpeedPercent = 0.0f;
+uint8_t aircon1 = 0;
+uint8_t aircon2 = 0;
+uint8_t lastAirconOff = 0;
+uint32_t freeAirTimerLoop = 0;
+uint32_t AirCon1timerLoop = 0;
+uint32_t AirCon2timerLoop = 0;
+uint32_t emergencytimerLoop = 0;
+uint8_t extraHighTempFanMode = 0;
+
+// Timers.
+uint32_t airconRunTimeAfterDropOutValue = 0;
+uint32_t airconRunTimeAfterDropOutRegister = 0;
+uint8_t airconRunTimeAfterDropOutFlag = 0;
+uint32_t fanMinimumRunTimePreCoolingValue = 0;
+uint32_t fanMinimumRunTimePreCoolingRegister = 0;
+uint8_t fanMinimumRunTimePreCoolingFlag = 0;
+uint32_t fanSpeedDecreaseTimeOutValue = 0;
+uint32_t fanSpeedDecreaseTimeOutRegister = 0;
+uint8_t fanSpeedDecreaseTimeOutFlag = 0;
+uint32_t fanSpeedIncreaseTimeOutValue = 0;
+uint32_t fanSpeedIncreaseTimeOutRegister = 0;
+uint8_t fanSpeedIncreaseTimeOutFlag = 0;
+uint32_t fanMinimumRunTimePreAirconValue = 0;
+uint32_t fanMinimumRunTimePreAirconRegister = 0;
+uint8_t fanMinimumRunTimePreAirconFlag = 0;
+uint32_t aircon2MinimumRunTimeValue = 0;
+uint32_t aircon2RunTimeRegister = 0;
+uint8_t aircon2MinimumTimeOutFlag = 0;
+uint32_t aircon1MinimumRunTimeValue = 0;
+uint32_t aircon1RunTimeRegister = 0;
+uint8_t aircon1MinimumTimeOutFlag = 0;
+uint32_t fanRampDownTimeValue = 0;
+uint32_t fanRampDownTimeRegister = 0;
+uint8_t fanRampDownTimeFlag = 0;
+uint32_t fanRampUpTimeValue = 0;
+uint32_t fanRampUpTimeRegister = 0;
+uint8_t fanRampUpTimeFlag = 0;
+
+void setInternalTemperatureAveraging(float value) { internalTemperatureAveraging = value; }
+
+void setExternalTemperatureAveraging(float value) { externalTemperatureAveraging = value; }
+
+namespace {
+
+// One pass of one count-down: a running Register counts down and raises
+// its Flag when it reaches 0. A Flag is never cleared here.
+void tick(uint32_t& timerRegister, uint8_t& timerFlag) {
+  if (timerRegister != 0) {
+    --timerRegister;
+    if (timerRegister == 0) {
+      timerFlag = set;
+    }
+  }
+}
+
+}  // namespace
+
+void flagChecker() {
+  tick(airconRunTimeAfterDropOutRegister, airconRunTimeAfterDropOutFlag);
+  tick(fanMinimumRunTimePreCoolingRegister, fanMinimumRunTimePreCoolingFlag);
+  tick(fanSpeedDecreaseTimeOutRegister, fanSpeedDecreaseTimeOutFlag);
+  tick(fanSpeedIncreaseTimeOutRegister, fanSpeedIncreaseTimeOutFlag);
+  tick(fanMinimumRunTimePreAirconRegister, fanMinimumRunTimePreAirconFlag);
+  tick(aircon2RunTimeRegister, aircon2MinimumTimeOutFlag);
+  tick(aircon1RunTimeRegister, aircon1MinimumTimeOutFlag);
+  tick(fanRampDownTimeRegister, fanRampDownTimeFlag);
+  tick(fanRampUpTimeRegister, fanRampUpTimeFlag);
+}
+
+// The bridge is constructed before main runs, after the supervisor's
+// properties object (lower priorities are constructed first).
+CqTranslator translator __attribute__((init_priority(1001)));
+
+bool setupAircon(const char* portLabel, int airconNumber) {
+  switch (airconNumber) {
+    case 1:
+      return translator.setupFirstAircon(portLabel);
+    case 2:
+      return translator.setupSecondAircon(portLabel);
+    default:
+      return false;
+  }
+}
+
+bool setupFan(const char* portLabel) { return translator.setupFan(portLabel); }
+
+bool setupIntProbe(const char* portLabel) { return translator.setupInternalProbe(portLabel); }
+
+bool setupExProbe(const char* portLabel) { return translator.setupExternalProbe(portLabel); }
+
+void switchAircon(uint8_t ac_num, uint8_t state, uint8_t dunno) {
+  if (state == 0 || state == 1) {
+    if (ac_num == 1) {
+      aircon1 = state;
+    } else if (ac_num == 2) {
+      aircon2 = state;
+    }
+  }
+  translator.switchAirconNoncurrentStateBased(ac_num, state, dunno);
+}
+
+namespace {
+
+bool fanIsDrivable() {
+  Fan* fan = translator.getFan();
+  return fan != nullptr && fan->getControlPort() != nullptr;
+}
+
+}  // namespace
+
+void setFan(float /*speed: the controller's fanSpeedPercent is sent*/) {
+  if (fanIsDrivable()) {
+    translator.setFanValue(fanSpeedPercent);
+  }
+}
+
+void setFanInverted(float speed) {
+  if (fanIsDrivable()) {
+    translator.setFanValue(100 - speed);
+  }
+}

@@ -1,0 +1,80 @@
+// A child process for end-to-end tests: its standard input is a pipe the
+// test writes lines to; its standard output and error are read by a
+// background thread into one line history per stream, so a chatty child
+// never blocks on a full pipe whether or not the test is reading.
+#ifndef FRIGEL_TESTS_CHILDPROCESS_H
+#define FRIGEL_TESTS_CHILDPROCESS_H
+
+#include <sys/types.h>
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+class ChildProcess {
+ public:
+  enum Stream { kStdout = 0, kStderr = 1 };
+
+  ChildProcess() = default;
+  // Kills the child if it still runs.
+  virtual ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // Starts argv[0] with the given arguments; `env` entries are added to (or
+  // replace) the test's own environment, and an empty value removes one.
+  bool start(const std::vector<std::string>& argv,
+             const std::map<std::string, std::string>& env = {});
+  bool running();
+  pid_t pid() const { return mPid; }
+
+  // Writes one line (a line feed is added) to the child's standard input.
+  bool writeLine(const std::string& line);
+  void closeStdin();
+
+  // Waits until a line of `stream` that contains `text` has arrived after
+  // the stream's cursor, and moves the cursor past it. Lines passed over
+  // stay in the history.
+  std::optional<std::string> waitForLine(const std::string& text, int timeoutMs = 5000,
+                                         Stream stream = kStdout);
+  // The same for a line that starts with `prefix`.
+  std::optional<std::string> waitForPrefix(const std::string& prefix, int timeoutMs = 5000,
+                                           Stream stream = kStdout);
+  // Waits up to `timeoutMs` for any new line.
+  void pump(int timeoutMs);
+  // Every line read so far.
+  std::vector<std::string> history(Stream stream = kStdout) const;
+  std::size_t countLines(const std::string& text, Stream stream = kStdout) const;
+
+  void sendSignal(int sig);
+  // Waits for the child to end; its exit status (128 + signal when killed
+  // by one), or nullopt on time-out.
+  std::optional<int> wait(int timeoutMs = 5000);
+  // SIGTERM, then SIGKILL if it does not end within a second.
+  void stop();
+
+ private:
+  template <typename Match>
+  std::optional<std::string> waitForMatch(Match match, int timeoutMs, Stream stream);
+  void readLoop();
+  void finishReader();
+
+  pid_t mPid = -1;
+  int mStdin = -1;
+  int mOut[2] = {-1, -1};
+  int mStopPipe[2] = {-1, -1};
+  std::thread mReader;
+  mutable std::mutex mMutex;
+  std::condition_variable mArrived;
+  std::string mPartial[2];
+  std::vector<std::string> mLines[2];
+  std::size_t mCursor[2] = {0, 0};
+  bool mOpen[2] = {false, false};
+  std::optional<int> mExitStatus;
+};
+
+#endif

@@ -1,0 +1,27 @@
+#include "TempDir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+TempDir::TempDir() {
+  std::string pattern = std::filesystem::temp_directory_path().string() + "/frigel-test-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    throw std::runtime_error("cannot create a temporary folder");
+  }
+  mPath = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(mPath, ignored);
+}
+
+std::string TempDir::write(const std::string& relativePath, const std::string& content) const {
+  std::filesystem::path full = std::filesystem::path(mPath) / relativePath;
+  std::filesystem::create_directories(full.parent_path());
+  std::ofstream out(full, std::ios::binary);
+  out << content;
+  return full.string();
+}

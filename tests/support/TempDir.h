@@ -1,0 +1,23 @@
+// A fresh temporary folder, removed with everything in it on destruction.
+#ifndef FRIGEL_TESTS_TEMPDIR_H
+#define FRIGEL_TESTS_TEMPDIR_H
+
+#include <string>
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return mPath; }
+  // Writes `content` to `relativePath` (creating folders) and returns the
+  // full path.
+  std::string write(const std::string& relativePath, const std::string& content) const;
+
+ private:
+  std::string mPath;
+};
+
+#endif
