@@ -1,0 +1,148 @@
+// The simulator's console contract and its life cycle, through the real
+// binary: every command and answer, start-up, stop signals, arguments.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <string>
+#include <vector>
+
+#include "RawClient.h"
+#include "VulosimProcess.h"
+
+namespace {
+
+class VulosimConsole : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(sim.startSite(VULOSIM_TEST_SITE)); }
+  VulosimProcess sim;
+};
+
+TEST_F(VulosimConsole, ReadyNamesTheFreePortItListensOn) {
+  ASSERT_GT(sim.port(), 0);
+  EXPECT_EQ(sim.history().front(), "ready " + std::to_string(sim.port()));
+  RawClient client;
+  EXPECT_TRUE(client.connect(sim.port()));
+  EXPECT_TRUE(sim.waitForLine("connected 1"));
+}
+
+TEST_F(VulosimConsole, GetAnswersTheFirstPortsValueOrStateOrNone) {
+  EXPECT_EQ(sim.ask("get temp-in", "value "), "value temp-in 21.5");
+  EXPECT_EQ(sim.ask("get fan", "value "), "value fan 0");
+  EXPECT_EQ(sim.ask("get ac-1", "state "), "state ac-1 CLEAR");
+  EXPECT_EQ(sim.ask("get ac-2", "state "), "state ac-2 UNKNOWN");
+  EXPECT_EQ(sim.ask("get door", "state "), "state door SET");
+  EXPECT_EQ(sim.ask("get pair", "state "), "state pair SET");  // the first of two
+  EXPECT_EQ(sim.ask("get twin", "value "), "value twin 1");
+  EXPECT_EQ(sim.ask("get nope", "none "), "none nope");
+}
+
+TEST_F(VulosimConsole, AinAndTrendStoreTheValue) {
+  sim.writeLine("ain temp-in 22.1");
+  EXPECT_EQ(sim.ask("get temp-in", "value "), "value temp-in 22.1");
+  sim.writeLine("trend temp-in -4.5 9");
+  EXPECT_EQ(sim.ask("get temp-in", "value "), "value temp-in -4.5");
+  sim.writeLine("ain twin 3");
+  EXPECT_EQ(sim.ask("get twin", "value "), "value twin 3");
+}
+
+TEST_F(VulosimConsole, AinNeedsAnAnalogueInput) {
+  EXPECT_EQ(sim.ask("ain nope 1", "none "), "none nope");
+  EXPECT_EQ(sim.ask("ain ac-1 1", "error "), "error no analogue input is labelled ac-1");
+  EXPECT_EQ(sim.ask("trend fan 1 1", "error "), "error no analogue input is labelled fan");
+  EXPECT_EQ(sim.ask("get ac-1", "state "), "state ac-1 CLEAR");
+}
+
+TEST_F(VulosimConsole, CountStartsAtZeroAndNamesUnknownLabels) {
+  EXPECT_EQ(sim.setCount("ac-1"), 0);
+  EXPECT_EQ(sim.ask("count nope", "none "), "none nope");
+}
+
+TEST_F(VulosimConsole, AnythingElseIsAnErrorAndChangesNothing) {
+  EXPECT_EQ(sim.ask("foo bar", "error "), "error unknown command 'foo'");
+  EXPECT_EQ(sim.ask("get", "error "), "error usage: get LABEL");
+  EXPECT_EQ(sim.ask("ain temp-in warm", "error "), "error bad value 'warm', expected a number");
+  EXPECT_EQ(sim.ask("trend temp-in 1 x", "error "),
+            "error bad sequence number 'x', expected 0 to 4294967295");
+  EXPECT_EQ(sim.ask("get temp-in", "value "), "value temp-in 21.5");
+  EXPECT_EQ(sim.ask(std::string(5000, 'x'), "error "), "error line too long");
+  EXPECT_EQ(sim.ask("get temp-in", "value "), "value temp-in 21.5");
+}
+
+TEST_F(VulosimConsole, BlankLinesAreIgnoredSilently) {
+  sim.writeLine("");
+  sim.writeLine("   ");
+  EXPECT_EQ(sim.ask("get temp-in", "value "), "value temp-in 21.5");
+  EXPECT_EQ(sim.history(), (std::vector<std::string>{"ready " + std::to_string(sim.port()),
+                                                     "value temp-in 21.5"}));
+}
+
+TEST_F(VulosimConsole, QuitExitsWithStatusZero) {
+  sim.writeLine("quit");
+  EXPECT_EQ(sim.wait(), 0);
+}
+
+TEST_F(VulosimConsole, EndOfInputDoesNotStopServing) {
+  sim.closeStdin();
+  RawClient client;
+  ASSERT_TRUE(client.connect(sim.port()));
+  auto reply = client.query("temp-in", PORT_TYPE_ANALOG_IN);
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->objects.size(), 1u);
+  EXPECT_TRUE(sim.running());
+  sim.sendSignal(SIGTERM);
+  EXPECT_EQ(sim.wait(), 0);
+}
+
+TEST(VulosimLife, StopSignalsExitWithStatusZero) {
+  for (int signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal);
+    VulosimProcess sim;
+    ASSERT_TRUE(sim.startSite(VULOSIM_TEST_SITE));
+    RawClient client;  // a connected client must not keep it alive
+    ASSERT_TRUE(client.connect(sim.port()));
+    ASSERT_TRUE(sim.waitForLine("connected 1"));
+    sim.sendSignal(signal);
+    EXPECT_EQ(sim.wait(), 0);
+  }
+}
+
+TEST(VulosimLife, RunsWithStandardInputAtItsEnd) {
+  // Like `vulosim ... </dev/null`: input ends before any command.
+  VulosimProcess sim;
+  ASSERT_TRUE(
+      sim.start({VulosimProcess::binaryPath(), "--site", VULOSIM_TEST_SITE, "--port", "0"}));
+  sim.closeStdin();
+  auto ready = sim.waitForPrefix("ready ");
+  ASSERT_TRUE(ready);
+  RawClient client;
+  ASSERT_TRUE(client.connect(std::stoi(ready->substr(6))));
+  EXPECT_TRUE(sim.waitForLine("connected 1"));
+  EXPECT_TRUE(sim.running());
+  sim.sendSignal(SIGINT);
+  EXPECT_EQ(sim.wait(), 0);
+}
+
+TEST(VulosimLife, BadArgumentsPrintUsageAndExitTwo) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"--port", "0"},
+      {"--site"},
+      {"--site", VULOSIM_TEST_SITE, "--port"},
+      {"--site", VULOSIM_TEST_SITE, "--port", "65536"},
+      {"--site", VULOSIM_TEST_SITE, "--port", "-1"},
+      {"--site", VULOSIM_TEST_SITE, "--port", "12ab"},
+      {"--site", VULOSIM_TEST_SITE, "--verbose"},
+  };
+  for (const auto& arguments : cases) {
+    std::vector<std::string> argv = {VulosimProcess::binaryPath()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    SCOPED_TRACE(::testing::PrintToString(arguments));
+    ChildProcess sim;
+    ASSERT_TRUE(sim.start(argv));
+    EXPECT_EQ(sim.wait(), 2);
+    EXPECT_TRUE(sim.waitForLine("usage: vulosim --site FILE", 1000, ChildProcess::kStderr));
+    EXPECT_EQ(sim.countLines("ready"), 0u);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,129 @@
+// Site files: the sample loads; every broken one stops the simulator with
+// status 2 and a message naming the file and the problem.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "VulosimProcess.h"
+
+namespace {
+
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = std::filesystem::temp_directory_path().string() + "/vulosim-XXXXXX";
+    if (char* made = ::mkdtemp(pattern.data())) {
+      mPath = made;
+    }
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(mPath, ignored);
+  }
+  std::string write(const std::string& name, const std::string& content) const {
+    std::string path = mPath + "/" + name;
+    std::ofstream(path) << content;
+    return path;
+  }
+  const std::string& path() const { return mPath; }
+
+ private:
+  std::string mPath;
+};
+
+std::string site(const std::string& devices) {
+  return "<site>\n" + devices + "</site>\n";
+}
+
+struct BadSite {
+  const char* name;
+  std::string content;
+  const char* problem;  // part of the message
+};
+
+const BadSite kBadSites[] = {
+    {"empty", "", "malformed XML"},
+    {"unclosed", "<site><device serial=\"1\">", "malformed XML"},
+    {"wrong-root", "<config><device serial=\"1\"/></config>", "document element is <config>"},
+    {"duplicate-port",
+     site("<device serial=\"7\">\n<port id=\"1\" type=\"ain\" label=\"a\"/>\n"
+          "<port id=\"1\" type=\"din\" label=\"b\"/>\n</device>\n"),
+     ":4: duplicate port: device 7 already has port 1"},
+    {"device-twice", site("<device serial=\"7\"/>\n<device serial=\"7\"/>\n"),
+     "device 7 is listed twice"},
+    {"bad-type", site("<device serial=\"7\"><port id=\"1\" type=\"analog\" label=\"a\"/></device>"),
+     "unknown type 'analog'"},
+    {"missing-type", site("<device serial=\"7\"><port id=\"1\" label=\"a\"/></device>"),
+     "missing attribute 'type'"},
+    {"bad-value",
+     site("<device serial=\"7\"><port id=\"1\" type=\"ain\" label=\"a\" value=\"warm\"/></device>"),
+     "value 'warm' is not a finite number"},
+    {"infinite-value",
+     site("<device serial=\"7\"><port id=\"1\" type=\"aout\" label=\"a\" value=\"inf\"/></device>"),
+     "value 'inf' is not a finite number"},
+    {"value-on-digital",
+     site("<device serial=\"7\"><port id=\"1\" type=\"dout\" label=\"a\" value=\"1\"/></device>"),
+     "'value' is for analogue ports"},
+    {"state-on-analogue",
+     site("<device serial=\"7\"><port id=\"1\" type=\"ain\" label=\"a\" state=\"set\"/></device>"),
+     "'state' is for digital ports"},
+    {"bad-state",
+     site("<device serial=\"7\"><port id=\"1\" type=\"dout\" label=\"a\" state=\"on\"/></device>"),
+     "state 'on' is not 'set' or 'clear'"},
+    {"missing-serial", site("<device/>"), "missing attribute 'serial'"},
+    {"negative-serial", site("<device serial=\"-1\"/>"), "attribute 'serial' is '-1'"},
+    {"serial-too-big", site("<device serial=\"4294967296\"/>"), "attribute 'serial' is"},
+    {"missing-id", site("<device serial=\"7\"><port type=\"ain\" label=\"a\"/></device>"),
+     "missing attribute 'id'"},
+    {"missing-label", site("<device serial=\"7\"><port id=\"1\" type=\"ain\"/></device>"),
+     "missing attribute 'label'"},
+    {"spaced-label",
+     site("<device serial=\"7\"><port id=\"1\" type=\"ain\" label=\"room temp\"/></device>"),
+     "label 'room temp' must be non-empty and contain no white space"},
+    {"unknown-element", site("<device serial=\"7\"><probe id=\"1\"/></device>"),
+     "unexpected element <probe>"},
+    {"unknown-attribute",
+     site("<device serial=\"7\"><port id=\"1\" type=\"ain\" label=\"a\" vaule=\"1\"/></device>"),
+     "unknown attribute 'vaule'"},
+};
+
+TEST(VulosimSiteFile, ABrokenSiteStopsWithStatusTwoNamingFileAndProblem) {
+  TempFolder folder;
+  for (const BadSite& bad : kBadSites) {
+    SCOPED_TRACE(bad.name);
+    std::string path = folder.write(std::string(bad.name) + ".xml", bad.content);
+    VulosimProcess sim;
+    EXPECT_FALSE(sim.startSite(path));
+    EXPECT_EQ(sim.wait(), 2);
+    auto message = sim.waitForLine(path, 1000, ChildProcess::kStderr);
+    ASSERT_TRUE(message) << "no message naming " << path;
+    EXPECT_NE(message->find(bad.problem), std::string::npos) << *message;
+  }
+}
+
+TEST(VulosimSiteFile, AMissingFileIsNamed) {
+  TempFolder folder;
+  std::string path = folder.path() + "/absent.xml";
+  VulosimProcess sim;
+  EXPECT_FALSE(sim.startSite(path));
+  EXPECT_EQ(sim.wait(), 2);
+  auto message = sim.waitForLine(path, 1000, ChildProcess::kStderr);
+  ASSERT_TRUE(message);
+  EXPECT_NE(message->find("cannot open"), std::string::npos) << *message;
+}
+
+TEST(VulosimSiteFile, TheSampleSiteHasTheDaemonsPorts) {
+  VulosimProcess sim;
+  ASSERT_TRUE(sim.startSite(VULOSIM_SAMPLE_SITE));
+  EXPECT_EQ(sim.ask("get shelter-temp-internal", "value "), "value shelter-temp-internal 24.5");
+  EXPECT_EQ(sim.ask("get shelter-temp-external", "value "), "value shelter-temp-external 18");
+  EXPECT_EQ(sim.ask("get aircon-1-run", "state "), "state aircon-1-run CLEAR");
+  EXPECT_EQ(sim.ask("get aircon-2-run", "state "), "state aircon-2-run CLEAR");
+  EXPECT_EQ(sim.ask("get fan-speed", "value "), "value fan-speed 0");
+  EXPECT_EQ(sim.ask("get shelter-door", "state "), "state shelter-door CLEAR");
+}
+
+}  // namespace

@@ -1,0 +1,24 @@
+// The command line: vulosim --site FILE [--port N] [--log-all-sets]
+#ifndef VULOSIM_OPTIONS_H
+#define VULOSIM_OPTIONS_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct Options {
+  std::string siteFile;
+  // TCP port on 127.0.0.1; 0 takes a free one.
+  uint16_t port = 60000;
+  // Print every set request, not only those that change a port.
+  bool logAllSets = false;
+};
+
+extern const char* const kUsage;
+
+// The options, or nullopt with `error` saying what is wrong. `arguments`
+// excludes the program name.
+std::optional<Options> parseOptions(const std::vector<std::string>& arguments, std::string& error);
+
+#endif
