@@ -1,0 +1,651 @@
+#include "CqTranslator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <vector>
+
+#include "etcPaths.h"
+
+std::atomic<uint32_t> lastTrend{0};
+
+namespace {
+
+// The object server always runs on this host.
+constexpr const char* kServerAddress = "127.0.0.1";
+constexpr int kDefaultServerPort = 60000;
+constexpr int kHighestPort = 65535;
+// Set-up tries discovery this many times, back to back, before it gives up.
+constexpr int kDiscoveryAttempts = 3;
+constexpr float kFanPercentMin = 0.0f;
+constexpr float kFanPercentMax = 100.0f;
+
+// The server's port: VULOD_PORT when it holds a port number (digits only,
+// 1 to 65535), otherwise the default. An unset or empty variable is not
+// mentioned; any other value that is not a port number is logged once.
+int objectServerPort(cQlog& log) {
+  const char* text = std::getenv("VULOD_PORT");
+  if (text == nullptr || *text == '\0') {
+    return kDefaultServerPort;
+  }
+  long value = 0;
+  const char* p = text;
+  // Stops at the first non-digit, or as soon as the value is too large
+  // (which also keeps it from overflowing).
+  for (; *p >= '0' && *p <= '9' && value <= kHighestPort; ++p) {
+    value = value * 10 + (*p - '0');
+  }
+  if (*p == '\0' && value >= 1 && value <= kHighestPort) {
+    return static_cast<int>(value);
+  }
+  log.info("VULOD_PORT '%s' is not a port number; using %d", text, kDefaultServerPort);
+  return kDefaultServerPort;
+}
+
+// Port objects that a later set-up replaced. They are kept, never released:
+// the delivery thread may still use a probe pointer it loaded just before
+// the replacement, and no lock guards it. The list itself is never
+// destroyed, so they stay reachable until the process ends. Main thread only.
+void keepReplacedPort(cObjectPort* replaced) {
+  static std::vector<cObjectPort*>* const kept = new std::vector<cObjectPort*>();
+  if (replaced != nullptr) {
+    kept->push_back(replaced);
+  }
+}
+
+// How discovery differs between the three kinds of port.
+struct DiscoveryRules {
+  ePortType wantedType;
+  // Probes take the last accepted port of the reply, outputs the first.
+  bool takeLastAccepted;
+  const char* noReplyLine;
+  const char* fetchFailedLine;
+  // Air conditioners trace the port they found.
+  bool traceFoundPort;
+  // Probes trace the arrival of the reply.
+  bool traceReply;
+};
+
+// clang-format off
+const DiscoveryRules kAirconDiscovery{
+    /*wantedType=*/PORT_TYPE_DISCRETE_OUT, /*takeLastAccepted=*/false,
+    "Aircon port Label returns NULL", "The Return Aircon Port is NULL\n",
+    /*traceFoundPort=*/true, /*traceReply=*/false};
+const DiscoveryRules kFanDiscovery{
+    /*wantedType=*/PORT_TYPE_ANALOG_OUT, /*takeLastAccepted=*/false,
+    "Fan port Label returns NULL", "The Return Fan Port is NULL\n",
+    /*traceFoundPort=*/false, /*traceReply=*/false};
+const DiscoveryRules kProbeDiscovery{
+    /*wantedType=*/PORT_TYPE_ANALOG_IN, /*takeLastAccepted=*/true,
+    "Probe port Label returns NULL", "The Return Probe Port is NULL\n",
+    /*traceFoundPort=*/false, /*traceReply=*/true};
+// clang-format on
+
+// One discovery attempt: asks the server for the ports of the wanted type
+// with `label`, then fetches the accepted one as a `PortClass` object. The
+// walk of the reply stops at its first object that is not a port. Returns
+// a new object owned by the caller, or null.
+template <typename PortClass>
+PortClass* discoverByLabel(cQlog& log, cObjectClient* client, const char* label,
+                           const DiscoveryRules& rules) {
+  // The request list does not own its object, so it may live on the stack.
+  cObjectPort query;
+  query.setPortType(rules.wantedType);
+  query.setPortLabel(label);
+  cObjectList request;
+  request.add(&query);
+
+  cObjectList* reply = client->get(&request);
+  if (reply == nullptr) {
+    log.info("%s", rules.noReplyLine);
+    return nullptr;
+  }
+  if (rules.traceReply) {
+    log.debug("we have rx_out");
+  }
+
+  PortClass* result = nullptr;
+  PortClass scratch;
+  for (cObject* object = reply->first(); object != nullptr; object = reply->next()) {
+    auto* port = dynamic_cast<cObjectPort*>(object);
+    if (port == nullptr) {
+      break;
+    }
+    scratch.setDeviceSerial(port->getDeviceSerial());
+    scratch.setPortId(port->getPortId());
+    scratch.setPortLabel(port->getPortLabel());
+    scratch.setPortType(port->getPortType());
+    if (scratch.getPortType() != rules.wantedType) {
+      continue;
+    }
+    cObject* answer = client->get(&scratch);
+    auto* fetched = dynamic_cast<PortClass*>(answer);
+    if (fetched == nullptr) {
+      // A failed fetch ends the walk with no result, even after an earlier
+      // accepted port.
+      delete answer;
+      delete result;
+      result = nullptr;
+      log.info("%s", rules.fetchFailedLine);
+      break;
+    }
+    if (rules.traceFoundPort) {
+      log.debug("found ROP");
+      log.debug("prt lbl:%s", port->getPortLabel());
+    }
+    fetched->setPortLabel(port->getPortLabel());
+    delete result;
+    result = fetched;
+    if (!rules.takeLastAccepted) {
+      break;
+    }
+  }
+
+  reply->deleteObjects();
+  delete reply;
+  if (result != nullptr && rules.traceFoundPort) {
+    log.debug("ROP NOT NULL");
+  }
+  return result;
+}
+
+// Discovery with its retries: the first attempt that finds the port wins.
+template <typename PortClass>
+PortClass* discoverWithRetries(cQlog& log, cObjectClient* client, const char* label,
+                               const DiscoveryRules& rules) {
+  for (int attempt = 0; attempt < kDiscoveryAttempts; ++attempt) {
+    if (PortClass* port = discoverByLabel<PortClass>(log, client, label, rules)) {
+      return port;
+    }
+  }
+  return nullptr;
+}
+
+// Replaces an output record's port, keeping the one it had.
+template <typename Record, typename PortClass>
+void replaceControlPort(Record* record, PortClass* port) {
+  keepReplacedPort(record->getControlPort());
+  record->setControlPort(port);
+}
+
+// The fan output takes a percentage: anything outside 0 to 100 is limited
+// to the nearer end, and a value that is not a number becomes 0.
+float fanPercentToSend(float requested) {
+  if (std::isnan(requested)) {
+    return kFanPercentMin;
+  }
+  return std::clamp(requested, kFanPercentMin, kFanPercentMax);
+}
+
+bool sameFanRequest(float a, float b) {
+  return (std::isnan(a) && std::isnan(b)) || a == b;
+}
+
+// The out-of-range fan request last logged, so that a value that stays out
+// of range is logged once, not on every pass; empty while requests are in
+// range. Main thread only.
+std::optional<float> lastLimitedFanRequest;
+
+void noteFanLimit(cQlog& log, float requested, float sent) {
+  if (sameFanRequest(requested, sent)) {
+    lastLimitedFanRequest.reset();
+    return;
+  }
+  if (lastLimitedFanRequest && sameFanRequest(*lastLimitedFanRequest, requested)) {
+    return;
+  }
+  lastLimitedFanRequest = requested;
+  if (std::isnan(requested)) {
+    log.info("Fan value is not a number; sending %f", static_cast<double>(sent));
+  } else {
+    log.info("Fan value %f is outside 0 to 100; sending %f", static_cast<double>(requested),
+             static_cast<double>(sent));
+  }
+}
+
+bool probeMatchesTrend(const cObjectAInput* probe, const cObjectTrend* t) {
+  return probe->getDeviceSerial() == t->getDeviceSerial() && probe->getPortId() == t->getPortId();
+}
+
+}  // namespace
+
+CqTranslator::CqTranslator()
+    : cQlog("CqTranslator"),
+      mObjectClient(nullptr),
+      mInternalProbe(nullptr),
+      mExternalProbe(nullptr),
+      mFirstAircon(nullptr),
+      mSecondAircon(nullptr),
+      mFan(nullptr),
+      mSomethingChanged(false) {
+  cQlog::init(propertiesFilePath().c_str());
+  mObjectClient = new cObjectClient();
+  mObjectClient->addListener(this);
+  // A server that is not up yet is reached later by the client's own
+  // reconnecting; until then every request fails and is logged as such.
+  mObjectClient->start(kServerAddress, objectServerPort(*this));
+}
+
+// Nothing is logged here: the logging layer may already be gone at exit.
+CqTranslator::~CqTranslator() {
+  // Joins the client's threads, so no message reaches this object while it
+  // is being destroyed.
+  delete mObjectClient;
+  mObjectClient = nullptr;
+}
+
+// ---- Messages pushed by the server (delivery thread) ----
+
+void CqTranslator::handleObjectAction(cObjectList* rx_msg) {
+  debug("Received Message from vulod");
+  if (rx_msg == nullptr) {
+    return;
+  }
+  switch (rx_msg->getMsgType()) {
+    case MSG_SET:
+      debug("Got MSG_SET");
+      handle_set(rx_msg);
+      break;
+    case MSG_REQ:
+      debug("Got MSG_REQ");
+      handle_request(rx_msg);
+      break;
+    case MSG_EVT:
+      debug("Got MSG_EVT");
+      handle_event(rx_msg);
+      break;
+    default:
+      debug("Unknown Message Type %d", static_cast<int>(rx_msg->getMsgType()));
+      break;
+  }
+}
+
+void CqTranslator::handle_set(cObjectList* /*rx_msg*/) {
+  debug("Set received. Doing Nothing");
+}
+
+void CqTranslator::handle_request(cObjectList* /*rx_msg*/) {
+  debug("Request received. Doing Nothing");
+}
+
+void CqTranslator::handle_event(cObjectList* rx_msg) {
+  debug("In handle EVT");
+  for (cObject* object = rx_msg->first(); object != nullptr; object = rx_msg->next()) {
+    switch (object->getType()) {
+      case OBJ_EVENT:
+        debug("Got MSG_EVT:EVENT");
+        break;
+      case OBJ_TREND_EVENT:
+        debug("Got MSG_EVT:OBJ_TREND_EVENT EVENT");
+        // An object that says it is a trend but is not one is handled as
+        // no trend at all.
+        handle_trend_event(dynamic_cast<cObjectTrend*>(object));
+        break;
+      case OBJ_ACCESS:
+        debug("Got MSG_EVT:ACCESS\n");
+        break;
+      case OBJ_ADHOC_EVENT:
+        debug("Got MSG_EVT:ADHOC EVENT");
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+void CqTranslator::handle_trend_event(cObjectTrend* t) {
+  debug("W are handling the trend event :D");
+  if (t == nullptr) {
+    return;
+  }
+  debug("We are handling the trend event :D");
+  if (t->getTrendSeqNum() == lastTrend.load(std::memory_order_relaxed)) {
+    debug("seq num same so returning");
+    return;
+  }
+  lastTrend.store(t->getTrendSeqNum(), std::memory_order_relaxed);
+  debug("checking probes");
+
+  cObjectAInput* internal = getInternalProbe();
+  cObjectAInput* external = getExternalProbe();
+  const float value = t->getCalculatedValue();
+  bool internalMatched = false;
+  if (internal != nullptr) {
+    debug("checking probe 1 (internal) ");
+    internalMatched = probeMatchesTrend(internal, t);
+  }
+  if (internalMatched) {
+    debug("new internal probe value");
+    internal->setCalculatedValue(value);
+    if (external != nullptr) {
+      debug("checking probe 2 (external) ");
+      if (probeMatchesTrend(external, t)) {
+        external->setCalculatedValue(value);
+      }
+    }
+  } else {
+    bool externalMatched = false;
+    if (external != nullptr) {
+      debug("checking probe 2 (external) ");
+      externalMatched = probeMatchesTrend(external, t);
+    }
+    if (!externalMatched) {
+      debug("Nothing chanegd so trend event stuff is");
+      debug("Port Id: %d", static_cast<int>(t->getPortId()));
+      debug("Device serial: %d", static_cast<int>(t->getDeviceSerial()));
+      return;
+    }
+    external->setCalculatedValue(value);
+  }
+  debug("new trend value gotten. Run algorithm");
+  // After the value: whoever sees the flag also sees the value.
+  setSomethingChanged(true);
+}
+
+// ---- Accessors ----
+
+bool CqTranslator::getSomethingChanged() {
+  return mSomethingChanged.load(std::memory_order_acquire);
+}
+
+// An exchange rather than a plain store, so that it also acquires: a
+// reader that lowers the flag and then reads the probe values gets values at
+// least as new as the one that raised it, and a value stored after that
+// leaves the flag raised for the next look. A plain store could let the
+// value reads move ahead of it and lose the last change.
+void CqTranslator::setSomethingChanged(bool changed) {
+  mSomethingChanged.exchange(changed, std::memory_order_acq_rel);
+}
+
+cObjectAInput* CqTranslator::getInternalProbe() {
+  return mInternalProbe.load(std::memory_order_acquire);
+}
+
+void CqTranslator::setInternalProbe(cObjectAInput* probe) {
+  mInternalProbe.store(probe, std::memory_order_release);
+}
+
+cObjectAInput* CqTranslator::getExternalProbe() {
+  return mExternalProbe.load(std::memory_order_acquire);
+}
+
+void CqTranslator::setExternalProbe(cObjectAInput* probe) {
+  mExternalProbe.store(probe, std::memory_order_release);
+}
+
+aircon* CqTranslator::getFirstAircon() {
+  return mFirstAircon;
+}
+
+void CqTranslator::setFirstAircon(aircon* record) {
+  mFirstAircon = record;
+}
+
+aircon* CqTranslator::getSecondAircon() {
+  return mSecondAircon;
+}
+
+void CqTranslator::setSecondAircon(aircon* record) {
+  mSecondAircon = record;
+}
+
+Fan* CqTranslator::getFan() {
+  return mFan;
+}
+
+void CqTranslator::setFan(Fan* record) {
+  mFan = record;
+}
+
+aircon* CqTranslator::getAirconFromNumber(int number) {
+  switch (number) {
+    case 1:
+      return mFirstAircon;
+    case 2:
+      return mSecondAircon;
+    default:
+      return nullptr;
+  }
+}
+
+// ---- Discovery and set-up (main thread) ----
+
+cObjectDOutput* CqTranslator::getAirconControlPortFromPortLabel(const char* label) {
+  return discoverByLabel<cObjectDOutput>(*this, mObjectClient, label, kAirconDiscovery);
+}
+
+cObjectAOutput* CqTranslator::getFanControlPortFromPortLabel(const char* label) {
+  return discoverByLabel<cObjectAOutput>(*this, mObjectClient, label, kFanDiscovery);
+}
+
+cObjectAInput* CqTranslator::getProbePortFromPortLabel(const char* label) {
+  return discoverByLabel<cObjectAInput>(*this, mObjectClient, label, kProbeDiscovery);
+}
+
+bool CqTranslator::setupFirstAircon(const char* label) {
+  if (mFirstAircon == nullptr) {
+    mFirstAircon = new aircon();
+  }
+  cObjectDOutput* port =
+      discoverWithRetries<cObjectDOutput>(*this, mObjectClient, label, kAirconDiscovery);
+  if (port != nullptr) {
+    debug("First Aircon setup complete");
+  } else {
+    debug("First Aircon setup failed");
+  }
+  replaceControlPort(mFirstAircon, port);
+  return port != nullptr;
+}
+
+bool CqTranslator::setupSecondAircon(const char* label) {
+  if (mSecondAircon == nullptr) {
+    mSecondAircon = new aircon();
+  }
+  cObjectDOutput* port =
+      discoverWithRetries<cObjectDOutput>(*this, mObjectClient, label, kAirconDiscovery);
+  if (port != nullptr) {
+    debug("Second Aircon setup complete");
+  } else {
+    debug("Second Aircon setup failed");
+  }
+  replaceControlPort(mSecondAircon, port);
+  return port != nullptr;
+}
+
+bool CqTranslator::setupFan(const char* label) {
+  if (mFan == nullptr) {
+    mFan = new Fan();
+  }
+  cObjectAOutput* port =
+      discoverWithRetries<cObjectAOutput>(*this, mObjectClient, label, kFanDiscovery);
+  replaceControlPort(mFan, port);
+  if (port != nullptr) {
+    info("Fan setup complete");
+  }
+  return port != nullptr;
+}
+
+bool CqTranslator::setupInternalProbe(const char* label) {
+  cObjectAInput* port =
+      discoverWithRetries<cObjectAInput>(*this, mObjectClient, label, kProbeDiscovery);
+  // Published only now that the object is complete; the previous one is
+  // kept because the delivery thread may still be reading it.
+  keepReplacedPort(mInternalProbe.exchange(port, std::memory_order_acq_rel));
+  if (port != nullptr) {
+    info("Internal temperature probe setup complete");
+  }
+  return port != nullptr;
+}
+
+bool CqTranslator::setupExternalProbe(const char* label) {
+  cObjectAInput* port =
+      discoverWithRetries<cObjectAInput>(*this, mObjectClient, label, kProbeDiscovery);
+  keepReplacedPort(mExternalProbe.exchange(port, std::memory_order_acq_rel));
+  if (port != nullptr) {
+    info("External temperature probe setup complete");
+  }
+  return port != nullptr;
+}
+
+// ---- Actuation (main thread) ----
+
+void CqTranslator::switchAirconNoncurrentStateBased(uint8_t ac_num, uint8_t state,
+                                                    uint8_t /*dunno: no effect*/) {
+  aircon* ac = getAirconFromNumber(ac_num);
+  if (ac == nullptr || ac->getControlPort() == nullptr) {
+    debug("Aircon %i not setup correctly or not present", ac_num);
+    return;
+  }
+  // Compared with the record, not the server: polling re-asserts a lost
+  // command.
+  if (static_cast<unsigned>(state) == ac->getOnOffStatus()) {
+    debug("attempt to set aicon %i to a state it is already in", ac_num);
+    return;
+  }
+  cObject* copy = ac->getControlPort()->clone();
+  auto* output = dynamic_cast<cObjectDOutput*>(copy);
+  if (output == nullptr) {
+    delete copy;
+    return;
+  }
+  switch (state) {
+    case 0:
+      debug("changing aircon %d output from ON to OFF", ac_num);
+      output->setOutputState(OBJ_IO_STATE_CLEAR);
+      ac->setOnOffStatus(aircon::OFF);
+      break;
+    case 1:
+      debug("changing aircon %d output from OFF to ON", ac_num);
+      output->setOutputState(OBJ_IO_STATE_SET);
+      ac->setOnOffStatus(aircon::ON);
+      break;
+    default:
+      output->setOutputState(OBJ_IO_STATE_SET);
+      break;
+  }
+  ac->getControlPort()->setOutputState(output->getOutputState());
+  mObjectClient->set(output);
+  delete output;
+  debug("Aircon Switched");
+}
+
+void CqTranslator::setFanValue(float valueToSet) {
+  // The callers check this; an unset fan must still never be dereferenced.
+  cObjectAOutput* cached = mFan != nullptr ? mFan->getControlPort() : nullptr;
+  if (cached == nullptr) {
+    return;
+  }
+  const float sent = fanPercentToSend(valueToSet);
+  noteFanLimit(*this, valueToSet, sent);
+  cached->setOutputValue(sent);
+  cObject* copy = cached->clone();
+  auto* output = dynamic_cast<cObjectAOutput*>(copy);
+  if (output == nullptr) {
+    delete copy;
+    return;
+  }
+  output->setOutputValue(sent);
+  mObjectClient->set(output);
+  delete output;
+  debug("Fan set to: %f\n", static_cast<double>(sent));
+}
+
+void CqTranslator::switchAircon(aircon* ac) {
+  if (ac == nullptr || ac->getControlPort() == nullptr) {
+    return;
+  }
+  cObject* copy = ac->getControlPort()->clone();
+  auto* output = dynamic_cast<cObjectDOutput*>(copy);
+  if (output == nullptr) {
+    delete copy;
+    return;
+  }
+  switch (output->getOutputState()) {
+    case OBJ_IO_STATE_SET:
+      debug("changing aircon %d output from SET to CLEAR", ac->getAirconNumber());
+      output->setOutputState(OBJ_IO_STATE_CLEAR);
+      break;
+    case OBJ_IO_STATE_CLEAR:
+      debug("changing aircon %d output from CLEAR to SET", ac->getAirconNumber());
+      output->setOutputState(OBJ_IO_STATE_SET);
+      break;
+    default:
+      output->setOutputState(OBJ_IO_STATE_SET);
+      break;
+  }
+  ac->getControlPort()->setOutputState(output->getOutputState());
+  mObjectClient->set(output);
+  delete output;
+  debug("Aircon Switched");
+}
+
+// ---- Polling (main thread) ----
+
+namespace {
+
+// Reads a probe's current value from the server into the probe object.
+// False when the server gave no usable answer; the value is then kept.
+bool readProbe(cObjectClient* client, cObjectAInput* probe) {
+  cObjectAInput query;
+  query.setPortType(probe->getPortType());
+  query.setDeviceSerial(probe->getDeviceSerial());
+  query.setPortId(probe->getPortId());
+  query.setPortLabel(probe->getPortLabel());
+  cObject* answer = client->get(&query);
+  auto* current = dynamic_cast<cObjectAInput*>(answer);
+  if (current != nullptr) {
+    probe->setCalculatedValue(current->getCalculatedValue());
+  }
+  delete answer;
+  return current != nullptr;
+}
+
+// Sends a copy of an output's cached port object again.
+template <typename PortClass>
+void resendCachedOutput(cObjectClient* client, PortClass* cached) {
+  if (cached == nullptr) {
+    return;
+  }
+  cObject* copy = cached->clone();
+  if (auto* output = dynamic_cast<PortClass*>(copy)) {
+    client->set(output);
+  }
+  delete copy;
+}
+
+}  // namespace
+
+bool CqTranslator::updateValues() {
+  cObjectAInput* internal = getInternalProbe();
+  cObjectAInput* external = getExternalProbe();
+  if (internal == nullptr || external == nullptr) {
+    info("Missing probe... setup incomplete");
+    info("doing nothing");
+    return false;
+  }
+  if (mFan == nullptr && mFirstAircon == nullptr && mSecondAircon == nullptr) {
+    info("No Outputs setup ... setup incomplete");
+    info("doing nothing");
+    return false;
+  }
+
+  if (!readProbe(mObjectClient, internal)) {
+    info("The Return internal port is NULL\n");
+  }
+  if (!readProbe(mObjectClient, external)) {
+    info("The Return external port is NULL\n");
+  }
+
+  // Re-asserts every output, in case an earlier command was lost.
+  if (mFirstAircon != nullptr) {
+    resendCachedOutput(mObjectClient, mFirstAircon->getControlPort());
+  }
+  if (mSecondAircon != nullptr) {
+    resendCachedOutput(mObjectClient, mSecondAircon->getControlPort());
+  }
+  if (mFan != nullptr) {
+    resendCachedOutput(mObjectClient, mFan->getControlPort());
+  }
+  return true;
+}

@@ -1,0 +1,155 @@
+// Device records, discovery by label and set-up.
+#include <gtest/gtest.h>
+
+#include "BridgeFixture.h"
+#include "LogCapture.h"
+#include "aircon.h"
+#include "fan.h"
+#include "iostub.h"
+
+namespace {
+
+constexpr int kInfo = 600;
+constexpr int kDebug = 700;
+
+TEST(BridgeRecords, NewRecordsStartEmptyAndKeepWhatIsSet) {
+  aircon unit;
+  EXPECT_EQ(unit.getControlPort(), nullptr);
+  EXPECT_EQ(unit.getAirconNumber(), 0);
+  EXPECT_EQ(unit.getOnOffStatus(), aircon::OFF);
+  unit.setOnOffStatus(aircon::ON);
+  EXPECT_EQ(unit.getOnOffStatus(), 1u);
+
+  Fan fan;
+  EXPECT_EQ(fan.getControlPort(), nullptr);
+  EXPECT_STREQ(fan.getCategoryName(), "Fan");
+}
+
+using BridgeSetup = BridgeTest;
+
+TEST_F(BridgeSetup, AirconNumberOtherThanOneOrTwoDoesNothing) {
+  aircon* first = translator.getFirstAircon();
+  aircon* second = translator.getSecondAircon();
+  LogCapture log;
+  EXPECT_FALSE(setupAircon("ac1", 3));
+  EXPECT_FALSE(setupAircon("ac1", 0));
+  EXPECT_TRUE(log.messages().empty());
+  EXPECT_EQ(translator.getFirstAircon(), first);
+  EXPECT_EQ(translator.getSecondAircon(), second);
+  EXPECT_EQ(translator.getAirconFromNumber(0), nullptr);
+  EXPECT_EQ(translator.getAirconFromNumber(3), nullptr);
+}
+
+TEST_F(BridgeSetup, FoundPortsAreKeptWithTheirLabels) {
+  LogCapture log;
+  ASSERT_TRUE(setupAircon("ac1", 1));
+  ASSERT_TRUE(setupAircon("ac2", 2));
+  ASSERT_TRUE(setupFan("fan"));
+  ASSERT_TRUE(setupIntProbe("probe-int"));
+  ASSERT_TRUE(setupExProbe("probe-ext"));
+
+  aircon* first = translator.getAirconFromNumber(1);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(first->getControlPort(), nullptr);
+  EXPECT_EQ(first->getControlPort()->getDeviceSerial(), 1001u);
+  EXPECT_EQ(first->getControlPort()->getPortId(), 3u);
+  EXPECT_STREQ(first->getControlPort()->getPortLabel(), "ac1");
+  EXPECT_EQ(first->getAirconNumber(), 0);  // set-up does not number the unit
+  ASSERT_NE(translator.getAirconFromNumber(2), nullptr);
+  EXPECT_EQ(translator.getAirconFromNumber(2)->getControlPort()->getPortId(), 4u);
+  EXPECT_EQ(translator.getFan()->getControlPort()->getPortId(), 5u);
+  EXPECT_EQ(translator.getInternalProbe()->getPortId(), 1u);
+  EXPECT_EQ(translator.getExternalProbe()->getPortId(), 2u);
+  EXPECT_STREQ(translator.getExternalProbe()->getPortLabel(), "probe-ext");
+
+  std::vector<LogEntry> entries = log.entries();
+  auto levelOf = [&](const std::string& message) {
+    for (const LogEntry& e : entries) {
+      if (e.message == message) {
+        return e.priority;
+      }
+    }
+    return -1;
+  };
+  EXPECT_EQ(levelOf("First Aircon setup complete"), kDebug);
+  EXPECT_EQ(levelOf("Second Aircon setup complete"), kDebug);
+  EXPECT_EQ(levelOf("prt lbl:ac1"), kDebug);
+  EXPECT_EQ(levelOf("Fan setup complete"), kInfo);
+  EXPECT_EQ(levelOf("Internal temperature probe setup complete"), kInfo);
+  EXPECT_EQ(levelOf("External temperature probe setup complete"), kInfo);
+}
+
+TEST_F(BridgeSetup, AirconDiscoveryTracesThePortItFound) {
+  LogCapture log;
+  cObjectDOutput* port = translator.getAirconControlPortFromPortLabel("ac2");
+  ASSERT_NE(port, nullptr);
+  delete port;
+  EXPECT_EQ(log.messages(), (std::vector<std::string>{"found ROP", "prt lbl:ac2", "ROP NOT NULL"}));
+}
+
+TEST_F(BridgeSetup, UnknownLabelIsTriedThreeTimesAndLeavesARecordWithoutPort) {
+  ASSERT_TRUE(setupAircon("ac1", 1));
+  LogCapture log;
+  EXPECT_FALSE(setupIntProbe("no-such-label"));
+  EXPECT_EQ(translator.getInternalProbe(), nullptr);
+  // The probe discovery traces each reply: one per attempt.
+  EXPECT_EQ(log.count("we have rx_out"), 3u);
+  EXPECT_FALSE(log.contains("Internal temperature probe setup complete"));
+
+  log.clear();
+  EXPECT_FALSE(setupAircon("no-such-label", 2));
+  ASSERT_NE(translator.getSecondAircon(), nullptr);
+  EXPECT_EQ(translator.getSecondAircon()->getControlPort(), nullptr);
+  EXPECT_EQ(log.messages(), std::vector<std::string>{"Second Aircon setup failed"});
+  // A failed set-up touches no other device.
+  ASSERT_NE(translator.getFirstAircon()->getControlPort(), nullptr);
+  EXPECT_STREQ(translator.getFirstAircon()->getControlPort()->getPortLabel(), "ac1");
+
+  log.clear();
+  EXPECT_FALSE(setupFan("no-such-label"));
+  ASSERT_NE(translator.getFan(), nullptr);
+  EXPECT_EQ(translator.getFan()->getControlPort(), nullptr);
+  EXPECT_TRUE(log.messages().empty());
+
+  // A later set-up of the same device moves it to that outcome.
+  aircon* second = translator.getSecondAircon();
+  EXPECT_TRUE(setupAircon("ac2", 2));
+  EXPECT_EQ(translator.getSecondAircon(), second);
+  EXPECT_NE(second->getControlPort(), nullptr);
+}
+
+TEST_F(BridgeSetup, LabelOfAnotherPortTypeIsNotFound) {
+  // "ac1" is a digital output, not an analogue one.
+  EXPECT_FALSE(setupFan("ac1"));
+  EXPECT_EQ(translator.getFan()->getControlPort(), nullptr);
+  // "probe-dup" also names a digital output, which the probe query skips.
+  cObjectAInput* probe = translator.getProbePortFromPortLabel("probe-dup");
+  ASSERT_NE(probe, nullptr);
+  EXPECT_EQ(probe->getPortType(), PORT_TYPE_ANALOG_IN);
+  delete probe;
+}
+
+TEST_F(BridgeSetup, ProbeLabelOnTwoInputsYieldsTheSecond) {
+  cObjectAInput* probe = translator.getProbePortFromPortLabel("probe-dup");
+  ASSERT_NE(probe, nullptr);
+  EXPECT_EQ(probe->getDeviceSerial(), 2001u);
+  EXPECT_EQ(probe->getPortId(), 2u);
+  EXPECT_STREQ(probe->getPortLabel(), "probe-dup");
+  EXPECT_FLOAT_EQ(probe->getCalculatedValue(), 20.0f);  // the second's value in the site file
+  delete probe;
+}
+
+TEST_F(BridgeSetup, OutputLabelOnTwoOutputsYieldsTheFirst) {
+  cObjectDOutput* unit = translator.getAirconControlPortFromPortLabel("ac-dup");
+  ASSERT_NE(unit, nullptr);
+  EXPECT_EQ(unit->getDeviceSerial(), 2001u);
+  EXPECT_EQ(unit->getPortId(), 3u);
+  delete unit;
+  cObjectAOutput* fan = translator.getFanControlPortFromPortLabel("fan-dup");
+  ASSERT_NE(fan, nullptr);
+  EXPECT_EQ(fan->getDeviceSerial(), 2001u);
+  EXPECT_EQ(fan->getPortId(), 5u);
+  delete fan;
+}
+
+}  // namespace
