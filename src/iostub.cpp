@@ -3,7 +3,9 @@
 #include "iostub.h"
 
 #include "Globals.h"
+#include "etcPaths.h"
 #include "frigel.h"
+#include "parameterFiles.h"
 
 // Settings.
 uint8_t numberOfAircons = 0;
@@ -148,4 +150,9 @@ void setFanInverted(float speed) {
   if (fanIsDrivable()) {
     translator.setFanValue(100 - speed);
   }
+}
+
+void getParametersFromFile() {
+  const PortSetupCalls flatSetupCalls = {setupIntProbe, setupExProbe, setupAircon, setupFan};
+  readParameterFiles(settingsFilePath().c_str(), constantsFilePath().c_str(), flatSetupCalls);
 }
