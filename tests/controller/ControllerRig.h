@@ -1,0 +1,175 @@
+// Test harness for the cooling controller.
+//
+// The controller is a set of plain functions over process-wide variables, so
+// the harness drives it exactly as the main loop does: set the temperatures,
+// then per pass flagChecker() followed by whichCooloingMode(), with no
+// sleeping. What the controller commanded is observed in two ways:
+//
+//  * its variables, read directly, and
+//  * the switch and fan calls, through the real bridge. The test program
+//    starts vulosim on tests/data/controller-site.xml before the process-wide
+//    translator is built (FRIGEL_EARLY_SITE in Site.cpp); the rig sets up both
+//    air-conditioner outputs and the fan through the flat calls setupAircon()
+//    and setupFan() and captures the bridge's own "CqTranslator" log lines.
+//    Each pass yields the actuations it caused, in order (see Actuations).
+//    Nothing in the controller's call path is replaced or hooked.
+//
+// Resetting. reset() puts every controller variable back to its start value
+// and the bridge records back to OFF, except the controller's private
+// first-pass marker, which nothing outside the controller can reach. That
+// marker is 1 only until the first whichCooloingMode() call of a process:
+//
+//  * Tests of the first-pass selection begin with FRIGEL_NEEDS_FRESH_CONTROLLER().
+//    If no pass has run in this process yet (the usual case under ctest,
+//    which runs every test in a process of its own), the test simply goes on.
+//    Otherwise the test re-runs itself in a fresh process of this same
+//    program (/proc/self/exe --gtest_filter=<this test>), in which static
+//    initialisation, the simulator and the controller state are all new; the
+//    parent waits for it and reports the child's failures as its own.
+//  * All other tests call startIn(mode). If the first pass is still due, the
+//    rig spends it on a priming pass whose settings lead to no cooling, then
+//    resets everything; from there a test starts in the mode it names.
+//
+// Every controller pass in the test program must go through the rig, so that
+// it knows whether the first pass has been spent.
+#ifndef FRIGEL_TESTS_CONTROLLERRIG_H
+#define FRIGEL_TESTS_CONTROLLERRIG_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <cObject.h>
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include "Globals.h"
+#include "LogCapture.h"
+
+// The actuations of one pass, in the order the bridge logged them:
+//   "ac1 on", "ac2 off"  the bridge switched the unit and sent it
+//   "ac1 on (unsent)"    a switch was logged without "Aircon Switched"
+//   "ac1 refused"        the bridge refused: its record is in that state already
+//   "ac3 absent"         the unit is not set up
+//   "fan 100"            a fan write, the value printed with %g
+using Actuations = std::vector<std::string>;
+
+// A plausible site: thresholds in degrees Celsius, durations in passes.
+// Tests change the fields they are about and call apply().
+struct ControllerSettings {
+  uint8_t numberOfAircons = 2;
+  uint8_t airconRotation = 0;
+  uint8_t useFreeAir = 1;
+  uint8_t useFanInHiTemp = 0;
+  float goalTemperature = 24.0f;
+  float maximumExtAboveIntTemperature = 2.0f;
+  float coolingPullIn = 22.0f;
+  float aircon1PullIn = 28.0f;
+  float aircon1DropOut = 25.0f;
+  float aircon2PullIn = 32.0f;
+  float aircon2DropOut = 29.0f;
+  float hiTemperaturePullIn = 40.0f;
+  float hiTemperatureDropOut = 36.0f;
+  float hiTempFanPullIn = 45.0f;
+  float fanSpeedStepUpSize = 10.0f;
+  float fanSpeedStepDownSize = 10.0f;
+  uint32_t aircon1MinimumRunTimeValue = 20;
+  uint32_t aircon2MinimumRunTimeValue = 20;
+  uint32_t airconRunTimeAfterDropOutValue = 10;
+  uint32_t fanMinimumRunTimePreCoolingValue = 10;
+  uint32_t fanMinimumRunTimePreAirconValue = 10;
+  uint32_t fanSpeedIncreaseTimeOutValue = 5;
+  uint32_t fanSpeedDecreaseTimeOutValue = 5;
+  uint32_t fanRampDownTimeValue = 30;  // one ramp step every 3 passes
+  uint32_t fanRampUpTimeValue = 30;
+
+  // Writes every field into the controller's settings.
+  void apply() const;
+};
+
+const char* modeName(eCoolingModeState mode);
+
+class ControllerRig {
+ public:
+  // The one rig of the test program; the first call sets up the bridge.
+  static ControllerRig& instance();
+
+  // True when the simulator came up and all three outputs were set up.
+  bool bridgeReady() const { return mBridgeReady; }
+  const std::string& bridgeProblem() const { return mBridgeProblem; }
+
+  // True until the first controller pass of this process.
+  static bool firstPassDue() { return passesRun() == 0; }
+  static long passesRun();
+
+  // Every controller variable (first-pass marker excepted) to its start
+  // value, both bridge records OFF with their outputs connected, captured
+  // lines dropped.
+  void reset();
+  // reset(), spending the first pass first if it is still due, then
+  // coolState = mode. Settings are all 0 afterwards: apply some.
+  void startIn(eCoolingModeState mode);
+
+  // Temperature copies as the main loop makes them.
+  static void setTemperatures(float internalCelsius, float externalCelsius);
+
+  // One pass: flagChecker(), whichCooloingMode(). Returns its actuations.
+  Actuations pass();
+  // `count` passes; their actuations, one entry per pass.
+  std::vector<Actuations> passes(int count);
+
+  // The actuations logged since the last pass or take, e.g. after calling a
+  // role operation directly.
+  Actuations takeActuations();
+
+  // Records unit 1 or 2 as on, in the controller and in the bridge record
+  // alike, as if it had been switched on earlier.
+  static void markUnitOn(int unit);
+
+  // Disconnects the outputs from the bridge records (so a pass causes no
+  // traffic and only "ac<n> absent" lines), for long runs that observe the
+  // variables only; reset() connects them again.
+  void detachOutputs();
+
+ private:
+  ControllerRig();
+
+  LogCapture mBridgeLog;
+  bool mBridgeReady = false;
+  std::string mBridgeProblem;
+  // The output ports found at set-up, put back by reset().
+  cObjectDOutput* mAircon1Port = nullptr;
+  cObjectDOutput* mAircon2Port = nullptr;
+  cObjectAOutput* mFanPort = nullptr;
+};
+
+// The actuation entry of a fan write of `percent`.
+std::string fanEntry(float percent);
+
+// The switch entries of `all` (fan writes left out).
+Actuations switchesOnly(const Actuations& all);
+// The fan writes of each pass, one per pass ("" for a pass without one).
+std::vector<std::string> lastFanWrites(const std::vector<Actuations>& passes);
+
+void PrintTo(eCoolingModeState mode, std::ostream* out);
+
+// Base of the controller tests: the bridge must be up.
+class ControllerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(rig.bridgeReady()) << rig.bridgeProblem(); }
+  ControllerRig& rig = ControllerRig::instance();
+};
+
+// Runs the current test in a fresh process when a controller pass has
+// already run in this one. True in the parent, which must then return.
+bool rerunInFreshProcess();
+
+#define FRIGEL_NEEDS_FRESH_CONTROLLER() \
+  do {                                  \
+    if (rerunInFreshProcess()) {        \
+      return;                           \
+    }                                   \
+  } while (false)
+
+#endif

@@ -1,0 +1,209 @@
+// Single-aircon cooling: the first step, the fan ramp-down and the four
+// hand-over rules once the minimum run time is over.
+//
+// Settings unless a case says otherwise (degrees Celsius): first unit
+// pull-in 28 / drop-out 25, second unit pull-in 32, emergency pull-in 40;
+// two units; ramp-down Value 30 (a step every 3 passes).
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "ControllerRig.h"
+#include "frigel.h"
+
+namespace {
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+class SingleAirconTest : public ControllerTest {
+ protected:
+  void SetUp() override {
+    ControllerTest::SetUp();
+    rig.startIn(aircon1CoolingModeState);
+    settings.apply();
+  }
+  // Past the first step, with the first unit running.
+  static void running() {
+    AirCon1timerLoop = 1;
+    ControllerRig::markUnitOn(1);
+  }
+  ControllerSettings settings;
+};
+
+// The first step switches the first unit on, starts its minimum run time
+// and the fan ramp, and decides nothing, whatever the temperatures.
+TEST_F(SingleAirconTest, FirstStepStartsTheUnitAndDecidesNothing) {
+  aircon1MinimumTimeOutFlag = set;
+  freeAirTimerLoop = 2;
+  AirCon2timerLoop = emergencytimerLoop = 1;
+  ControllerRig::setTemperatures(10.0f, 10.0f);
+  EXPECT_EQ(rig.pass(), (Actuations{"ac1 on", "fan 0"}));
+  EXPECT_EQ(coolState, aircon1CoolingModeState);
+  EXPECT_EQ(aircon1RunTimeRegister, settings.aircon1MinimumRunTimeValue);
+  EXPECT_EQ(aircon1MinimumTimeOutFlag, set) << "the first step leaves the flag alone";
+  EXPECT_EQ(fanRampDownTimeRegister, 3u);
+  EXPECT_EQ(AirCon1timerLoop, 1u);
+  EXPECT_EQ(freeAirTimerLoop + AirCon2timerLoop + emergencytimerLoop, 0u);
+}
+
+// Every later step keeps the first unit on and the second off.
+TEST_F(SingleAirconTest, LaterStepsKeepOnlyTheFirstUnitRunning) {
+  AirCon1timerLoop = 1;
+  ControllerRig::markUnitOn(2);
+  ControllerRig::setTemperatures(27.0f, 30.0f);
+  EXPECT_EQ(rig.pass(), (Actuations{"ac1 on", "ac2 off", "fan 0"}));
+  EXPECT_EQ(rig.pass(), Actuations{"fan 0"});
+}
+
+// ---- Ramp-down ------------------------------------------------------------------
+
+struct RampCase {
+  const char* name;
+  uint8_t useFreeAir;
+  float fanBefore;
+  uint32_t rampValue;
+  std::vector<std::string> fanWrites;
+};
+
+class SingleAirconRampTest : public SingleAirconTest,
+                             public ::testing::WithParamInterface<RampCase> {};
+
+// Entered with the ramp flag already raised (the pre-aircon run's timer ran
+// out), the fan moves one step in the first pass and one step at each expiry
+// of the ramp timer after that.
+TEST_P(SingleAirconRampTest, RampsTheFanDown) {
+  const RampCase& c = GetParam();
+  settings.useFreeAir = c.useFreeAir;
+  settings.fanRampDownTimeValue = c.rampValue;
+  settings.apply();
+  fanSpeedPercent = c.fanBefore;
+  fanRampDownTimeFlag = set;
+  ControllerRig::setTemperatures(27.0f, 30.0f);
+  EXPECT_EQ(lastFanWrites(rig.passes(static_cast<int>(c.fanWrites.size()))), c.fanWrites);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SingleAirconRampTest,
+    ::testing::Values(
+        RampCase{"From35",
+                 1,
+                 35.0f,
+                 30,
+                 {"fan 25", "fan 25", "fan 25", "fan 15", "fan 15", "fan 15", "fan 5", "fan 5",
+                  "fan 5", "fan 0", "fan 0", "fan 0", "fan 0"}},
+        RampCase{"From10", 1, 10.0f, 30, {"fan 0", "fan 0", "fan 0", "fan 0", "fan 0"}},
+        RampCase{"AboveFull", 1, 150.0f, 30, {"fan 0", "fan 0", "fan 0", "fan 0"}},
+        // A Value below 10 loads 0: one step from the raised flag, then none.
+        RampCase{"ValueBelowTen", 1, 35.0f, 9, {"fan 25", "fan 25", "fan 25", "fan 25", "fan 25"}},
+        RampCase{"WithoutFreeAir", 0, 35.0f, 30, {"fan 35", "fan 35", "fan 35", "fan 35"}},
+        RampCase{"FreeAirByteTwo", 2, 35.0f, 30, {"fan 35", "fan 35", "fan 35", "fan 35"}}),
+    [](const ::testing::TestParamInfo<RampCase>& info) { return std::string(info.param.name); });
+
+// ---- Hand-over ------------------------------------------------------------------
+
+struct HandOverCase {
+  const char* name;
+  float internal;
+  float external;
+  uint8_t numberOfAircons;
+  uint8_t useFreeAir;
+  eCoolingModeState next;
+};
+
+class SingleAirconHandOverTest : public SingleAirconTest,
+                                 public ::testing::WithParamInterface<HandOverCase> {};
+
+// With the minimum run time over, the first matching rule hands over; no
+// unit is switched on the way, and the fan only changes for free air at
+// full speed.
+TEST_P(SingleAirconHandOverTest, FirstMatchingRuleApplies) {
+  const HandOverCase& c = GetParam();
+  settings.numberOfAircons = c.numberOfAircons;
+  settings.useFreeAir = c.useFreeAir;
+  settings.apply();
+  running();
+  aircon1MinimumTimeOutFlag = set;
+  aircon2MinimumTimeOutFlag = set;
+  fanRampDownTimeFlag = set;
+  fanSpeedPercent = 0.0f;
+  ControllerRig::setTemperatures(c.internal, c.external);
+
+  Actuations actuations = rig.pass();
+
+  EXPECT_EQ(coolState, c.next);
+  EXPECT_EQ(switchesOnly(actuations), Actuations{}) << "a hand-over switches no unit";
+  EXPECT_EQ(AirCon1timerLoop, 1u);
+  const bool fullFreeAir =
+      c.next == freeAirCoolingModeState && c.external < 28.0f && c.internal >= 25.0f;
+  EXPECT_EQ(fanSpeedPercent, fullFreeAir ? 100.0f : 0.0f);
+  switch (c.next) {
+    case aircon2CoolingModeState:
+      EXPECT_EQ(aircon2RunTimeRegister, settings.aircon2MinimumRunTimeValue);
+      EXPECT_EQ(aircon2MinimumTimeOutFlag, clear);
+      EXPECT_EQ(aircon1MinimumTimeOutFlag, clear);
+      EXPECT_EQ(fanRampDownTimeRegister, 3u);
+      EXPECT_EQ(fanRampDownTimeFlag, clear);
+      break;
+    case freeAirCoolingModeState:
+      EXPECT_EQ(airconRunTimeAfterDropOutRegister, settings.airconRunTimeAfterDropOutValue);
+      EXPECT_EQ(fanMinimumRunTimePreCoolingRegister,
+                fullFreeAir ? 0u : settings.fanMinimumRunTimePreCoolingValue);
+      EXPECT_EQ(aircon1MinimumTimeOutFlag, clear);
+      break;
+    default:
+      // No cooling, or the mode stays: nothing else changes.
+      EXPECT_EQ(aircon1MinimumTimeOutFlag, set);
+      EXPECT_EQ(aircon2MinimumTimeOutFlag, set);
+      EXPECT_EQ(airconRunTimeAfterDropOutRegister, 0u);
+      break;
+  }
+}
+
+const auto kSingle = aircon1CoolingModeState;
+const auto kTwo = aircon2CoolingModeState;
+const auto kFree = freeAirCoolingModeState;
+const auto kNone = noCoolingModeState;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SingleAirconHandOverTest,
+    ::testing::Values(HandOverCase{"AtSecondPullIn", 32.0f, 30.0f, 2, 1, kTwo},
+                      HandOverCase{"SecondUnitBeatsFreeAir", 32.0f, 20.0f, 2, 1, kTwo},
+                      HandOverCase{"ThreeUnitsCountAsMore", 35.0f, 30.0f, 3, 0, kTwo},
+                      HandOverCase{"OneUnitNeverAddsTheSecond", 32.0f, 30.0f, 1, 1, kSingle},
+                      HandOverCase{"OneUnitCoolOutsideGoesFreeAir", 32.0f, 20.0f, 1, 1, kFree},
+                      HandOverCase{"JustBelowSecondPullInStays", 31.99f, 30.0f, 2, 1, kSingle},
+                      HandOverCase{"CoolOutsideAtDropOutGoesFreeAir", 25.0f, 20.0f, 2, 1, kFree},
+                      HandOverCase{"OutsideAtFirstPullInStays", 27.0f, 28.0f, 2, 1, kSingle},
+                      HandOverCase{"BelowDropOutGoesFreeAir", 24.99f, 30.0f, 2, 1, kFree},
+                      HandOverCase{"BelowDropOutCoolOutsideGoesFreeAir", 24.99f, 20.0f, 2, 1,
+                                   kFree},
+                      HandOverCase{"BelowDropOutWithoutFreeAirEnds", 24.99f, 20.0f, 2, 0, kNone},
+                      HandOverCase{"BelowDropOutFreeAirByteTwoEnds", 24.99f, 20.0f, 2, 2, kNone},
+                      HandOverCase{"AboveDropOutWithoutFreeAirStays", 27.0f, 20.0f, 2, 0, kSingle},
+                      HandOverCase{"InternalNotANumberStays", kNaN, 20.0f, 2, 1, kSingle},
+                      HandOverCase{"ExternalNotANumberStays", 27.0f, kNaN, 2, 1, kSingle},
+                      HandOverCase{"ExternalNotANumberBelowDropOut", 24.0f, kNaN, 2, 1, kFree}),
+    [](const ::testing::TestParamInfo<HandOverCase>& info) {
+      return std::string(info.param.name);
+    });
+
+// Before the minimum run time is over the mode never hands over; it does in
+// the very pass the run time expires.
+TEST_F(SingleAirconTest, HoldsForTheMinimumRunTime) {
+  settings.useFreeAir = 0;
+  settings.aircon1MinimumRunTimeValue = 6;
+  settings.apply();
+  ControllerRig::setTemperatures(10.0f, 10.0f);
+  std::vector<eCoolingModeState> modes;
+  for (int i = 0; i < 8; ++i) {
+    rig.pass();
+    modes.push_back(coolState);
+  }
+  // First step in pass 1; expiry, and the hand-over, in pass 7.
+  EXPECT_EQ(modes, (std::vector<eCoolingModeState>{kSingle, kSingle, kSingle, kSingle, kSingle,
+                                                   kSingle, kNone, kNone}));
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+// Two-aircon cooling: both units on, the fan stopped on a fresh entry, and
+// the hand-back to single-aircon cooling.
+//
+// Settings unless a case says otherwise (degrees Celsius): second unit
+// drop-out 29, pull-in 32; two units; ramp-down Value 30 (a step every 3
+// passes).
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "ControllerRig.h"
+#include "frigel.h"
+
+namespace {
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+class TwoAirconTest : public ControllerTest {
+ protected:
+  void SetUp() override {
+    ControllerTest::SetUp();
+    rig.startIn(aircon2CoolingModeState);
+    settings.apply();
+  }
+  // Past the first step, both units running.
+  static void running() {
+    AirCon2timerLoop = 1;
+    ControllerRig::markUnitOn(1);
+    ControllerRig::markUnitOn(2);
+  }
+  ControllerSettings settings;
+};
+
+// Entered while the fan still ramps down after free air: both units start
+// and the fan stops in the same pass.
+TEST_F(TwoAirconTest, FirstStepStartsBothUnitsAndStopsTheFan) {
+  ControllerRig::markUnitOn(1);
+  fanSpeedPercent = 60.0f;
+  fanRampDownTimeFlag = set;
+  aircon2MinimumTimeOutFlag = set;
+  freeAirTimerLoop = 2;
+  AirCon1timerLoop = emergencytimerLoop = 1;
+  ControllerRig::setTemperatures(20.0f, 15.0f);
+  EXPECT_EQ(rig.pass(), (Actuations{"ac2 on", "fan 0"}));
+  EXPECT_EQ(aircon2RunTimeRegister, settings.aircon2MinimumRunTimeValue);
+  EXPECT_EQ(aircon2MinimumTimeOutFlag, set) << "the first step leaves the flag alone";
+  EXPECT_EQ(coolState, aircon2CoolingModeState) << "the first step decides nothing";
+  EXPECT_EQ(AirCon2timerLoop, 1u);
+  EXPECT_EQ(freeAirTimerLoop + AirCon1timerLoop + emergencytimerLoop, 0u);
+}
+
+struct HandBackCase {
+  const char* name;
+  bool minimumRunOver;
+  float internal;
+  bool handsBack;
+};
+
+class TwoAirconHandBackTest : public TwoAirconTest,
+                              public ::testing::WithParamInterface<HandBackCase> {};
+
+// Once the second unit's minimum run time is over, a temperature below its
+// drop-out switches the second unit off and continues single-aircon cooling
+// without a first step of its own.
+TEST_P(TwoAirconHandBackTest, HandsBackBelowTheSecondDropOut) {
+  const HandBackCase& c = GetParam();
+  running();
+  aircon2MinimumTimeOutFlag = c.minimumRunOver ? set : clear;
+  aircon1MinimumTimeOutFlag = set;
+  ControllerRig::setTemperatures(c.internal, 15.0f);
+  Actuations actuations = rig.pass();
+  EXPECT_EQ(AirCon2timerLoop, 1u);
+  if (c.handsBack) {
+    EXPECT_EQ(actuations, (Actuations{"ac2 off", "fan 0"}));
+    EXPECT_EQ(coolState, aircon1CoolingModeState);
+    EXPECT_EQ(aircon1RunTimeRegister, settings.aircon1MinimumRunTimeValue);
+    EXPECT_EQ(AirCon1timerLoop, 1u);
+    EXPECT_EQ(aircon1MinimumTimeOutFlag, clear);
+    EXPECT_EQ(aircon2MinimumTimeOutFlag, clear);
+  } else {
+    EXPECT_EQ(actuations, Actuations{"fan 0"});
+    EXPECT_EQ(coolState, aircon2CoolingModeState);
+    EXPECT_EQ(aircon1MinimumTimeOutFlag, set);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TwoAirconHandBackTest,
+                         ::testing::Values(HandBackCase{"BelowDropOut", true, 28.99f, true},
+                                           HandBackCase{"AtDropOutKeepsBoth", true, 29.0f, false},
+                                           HandBackCase{"MinimumRunGoingOn", false, 10.0f, false},
+                                           HandBackCase{"InternalNotANumber", true, kNaN, false}),
+                         [](const ::testing::TestParamInfo<HandBackCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// The ramp runs here whatever useFreeAir says; at 0 it clears the flag and
+// is not restarted.
+TEST_F(TwoAirconTest, RampsDownWithoutFreeAirAndStopsAtZero) {
+  settings.useFreeAir = 0;
+  settings.apply();
+  running();
+  fanSpeedPercent = 30.0f;
+  fanRampDownTimeFlag = set;
+  ControllerRig::setTemperatures(30.0f, 15.0f);
+  EXPECT_EQ(lastFanWrites(rig.passes(7)),
+            (std::vector<std::string>{"fan 20", "fan 20", "fan 20", "fan 10", "fan 10", "fan 10",
+                                      "fan 0"}));
+  EXPECT_EQ(fanRampDownTimeRegister, 0u) << "from 10 the ramp ends without a restart";
+  EXPECT_EQ(fanRampDownTimeFlag, clear);
+  EXPECT_EQ(lastFanWrites(rig.passes(3)), std::vector<std::string>(3, "fan 0"));
+}
+
+// With rotation, the hand-back switches off the unit in the second role and
+// leaves the first role where it is.
+TEST_F(TwoAirconTest, HandBackWithRotationKeepsTheFirstRole) {
+  settings.airconRotation = 1;
+  settings.apply();
+  running();
+  aircon2MinimumTimeOutFlag = set;
+  ControllerRig::setTemperatures(20.0f, 15.0f);
+  EXPECT_EQ(switchesOnly(rig.pass()), Actuations{"ac1 off"});
+  EXPECT_EQ(lastAirconOff, 0);
+  EXPECT_EQ(aircon2, 1);
+}
+
+// Back in single-aircon cooling with no other mode in between, the return
+// to two-aircon cooling makes no first step: the fan is not stopped, and
+// the second unit's run time is the one loaded at the hand-over.
+TEST_F(TwoAirconTest, ReturnFromSingleAirconMakesNoFirstStep) {
+  running();
+  aircon2MinimumTimeOutFlag = set;
+  ControllerRig::setTemperatures(20.0f, 30.0f);
+  rig.pass();
+  ASSERT_EQ(coolState, aircon1CoolingModeState);
+  aircon1MinimumTimeOutFlag = set;
+  fanSpeedPercent = 50.0f;
+  ControllerRig::setTemperatures(33.0f, 30.0f);
+  EXPECT_EQ(rig.pass(), Actuations{"fan 50"}) << "single-aircon hands over";
+  ASSERT_EQ(coolState, aircon2CoolingModeState);
+  EXPECT_EQ(rig.pass(), (Actuations{"ac2 on", "fan 50"}))
+      << "no first step: the fan keeps its speed";
+  EXPECT_EQ(aircon2RunTimeRegister, settings.aircon2MinimumRunTimeValue - 1);
+}
+
+}  // namespace
