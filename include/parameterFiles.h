@@ -45,10 +45,30 @@ int32_t parseInteger(const char* text);
 // Stores `text` converted into the definition's target.
 void storeParameter(const ParameterDefinition& definition, const char* text);
 
+// Elements of the settings file that are not scalar parameters.
+const std::vector<const char*>& settingsPortElements();
+
+// Sees what the reader reads, for checking tools. Each call is made before
+// the element it reports is handled. Line numbers start at 1.
+class ParameterFileObserver {
+ public:
+  virtual ~ParameterFileObserver() = default;
+  // The file could not be parsed (missing, unreadable, not well-formed).
+  virtual void fileNotParsed(const char* /*path*/) {}
+  // The document element is not `config`: nothing is read from the file.
+  virtual void otherDocumentElement(const char* /*path*/, const char* /*name*/, long /*line*/) {}
+  // A direct child element of `config`, known or not, with its whole text.
+  virtual void configElement(const char* /*path*/, const char* /*name*/, long /*line*/,
+                             const char* /*text*/) {}
+  // A child element of an `aircon` or `fan` element.
+  virtual void outputChildElement(const char* /*path*/, const char* /*parent*/,
+                                  const char* /*name*/, long /*line*/, const char* /*text*/) {}
+};
+
 // Reads the settings file, then the constants file. A file that cannot be
 // parsed prints "Failed to open xml file" and leaves its parameters as they
 // were; a file whose document element is not `config` is skipped silently.
 void readParameterFiles(const char* settingsPath, const char* constantsPath,
-                        const PortSetupCalls& setup);
+                        const PortSetupCalls& setup, ParameterFileObserver* observer = nullptr);
 
 #endif

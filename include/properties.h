@@ -2,13 +2,16 @@
 #ifndef FRIGEL_PROPERTIES_H
 #define FRIGEL_PROPERTIES_H
 
+#include <functional>
+#include <istream>
 #include <map>
 #include <string>
 
 class cProperties {
  public:
   // Replaces the content with the file's entries; false (content kept) when
-  // the file cannot be opened.
+  // the file cannot be opened, after "Failed to load input file " and the
+  // path on standard output.
   bool load(const char* file_name);
   // The stored value, or defval when the key is absent.
   const char* getString(const char* key, const char* defval);
@@ -18,5 +21,28 @@ class cProperties {
  private:
   std::map<std::string, std::string> mPropsMap;
 };
+
+// The longest properties line that is read; a longer one is skipped alone.
+constexpr std::size_t kMaxPropertiesLineLength = 255;
+
+// How one line of a properties file is read.
+struct PropertiesLine {
+  enum Kind {
+    Entry,    // key and value hold the entry (neither is trimmed)
+    Comment,  // starts with "#"
+    NoEntry,  // no "=" before any comment: blank lines and stray text
+    TooLong,  // over kMaxPropertiesLineLength characters: skipped
+  };
+  int number = 0;  // 1 for the first line
+  Kind kind = NoEntry;
+  std::string text;  // the line as read, without its line feed
+  std::string key;
+  std::string value;
+};
+
+// Reads `in` line by line exactly as cProperties::load does, and hands
+// every line to `visit`. Checking tools use it to see what the daemon sees.
+void forEachPropertiesLine(std::istream& in,
+                           const std::function<void(const PropertiesLine&)>& visit);
 
 #endif

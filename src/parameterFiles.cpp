@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <string>
 
+#include <libxml/entities.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xmlstring.h>
 
 #include "Globals.h"
 
@@ -55,7 +57,30 @@ struct OutputElement {
   bool hasLabel = false;
 };
 
-OutputElement readOutputElement(const xmlNode* element, bool withNumber) {
+// Where the reader is, for the observer.
+struct ReadingContext {
+  const char* path;
+  ParameterFileObserver* observer;
+};
+
+void reportOutputChildren(const xmlNode* element, const ReadingContext& context) {
+  if (context.observer == nullptr) {
+    return;
+  }
+  for (const xmlNode* child = element->children; child; child = child->next) {
+    if (child->type == XML_ELEMENT_NODE) {
+      NodeText text(child);
+      context.observer->outputChildElement(context.path,
+                                           reinterpret_cast<const char*>(element->name),
+                                           reinterpret_cast<const char*>(child->name),
+                                           xmlGetLineNo(child), text.present() ? text.c_str() : "");
+    }
+  }
+}
+
+OutputElement readOutputElement(const xmlNode* element, bool withNumber,
+                                const ReadingContext& context) {
+  reportOutputChildren(element, context);
   OutputElement output;
   for (const xmlNode* child = element->children; child; child = child->next) {
     if (withNumber && nameIs(child, "number")) {
@@ -92,7 +117,8 @@ void callWithLabelCopy(bool (*setupCall)(const char*), const xmlNode* node) {
   setupCall(label.c_str());
 }
 
-void readSettingsElement(const xmlNode* node, const PortSetupCalls& setup) {
+void readSettingsElement(const xmlNode* node, const PortSetupCalls& setup,
+                         const ReadingContext& context) {
   if (storeIfScalar(settingsParameters(), node)) {
     return;
   }
@@ -104,31 +130,116 @@ void readSettingsElement(const xmlNode* node, const PortSetupCalls& setup) {
     if (node->children == nullptr) {
       return;
     }
-    OutputElement aircon = readOutputElement(node, true);
+    OutputElement aircon = readOutputElement(node, true, context);
     if (aircon.hasLabel && aircon.number != 0) {
       setup.aircon(aircon.label.c_str(), aircon.number);
     }
   } else if (nameIs(node, "fan")) {
-    OutputElement fan = readOutputElement(node, false);
+    OutputElement fan = readOutputElement(node, false, context);
     if (fan.hasLabel) {
       setup.fan(fan.label.c_str());
     }
   }
 }
 
+// What entity references may add to a document: bytes of text and nodes
+// visited behind references. libxml2 keeps references in the tree, and
+// xmlNodeGetContent expands them anew on every read, so a few kilobytes of
+// nested references could stand for terabytes of text.
+constexpr std::size_t kMaxEntityTextBytes = 1024 * 1024;
+constexpr std::size_t kMaxEntityNodes = 100000;
+// Nesting the walk follows (the parser itself stops at 256 elements).
+constexpr int kMaxWalkDepth = 1024;
+
+struct EntityBudget {
+  std::size_t textBytes = 0;
+  std::size_t nodes = 0;
+  bool spent() const { return textBytes > kMaxEntityTextBytes || nodes > kMaxEntityNodes; }
+};
+
+// Walks `node` and its next siblings as xmlNodeGetContent reads them,
+// following entity references, and charges what lies behind a reference to
+// `budget`. False once the budget is spent or the walk goes too deep.
+bool withinEntityBudget(xmlDoc* document, const xmlNode* node, bool behindReference, int depth,
+                        EntityBudget& budget) {
+  if (depth > kMaxWalkDepth) {
+    return false;
+  }
+  for (; node != nullptr; node = node->next) {
+    if (behindReference) {
+      ++budget.nodes;
+      if ((node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) &&
+          node->content != nullptr) {
+        budget.textBytes += static_cast<std::size_t>(xmlStrlen(node->content));
+      }
+      if (budget.spent()) {
+        return false;
+      }
+    }
+    const xmlNode* inner = nullptr;
+    bool innerBehindReference = behindReference;
+    if (node->type == XML_ENTITY_REF_NODE) {
+      const xmlEntity* entity = xmlGetDocEntity(document, node->name);
+      inner = entity != nullptr ? entity->children : nullptr;
+      innerBehindReference = true;
+    } else if (node->type == XML_ELEMENT_NODE) {
+      inner = node->children;
+    }
+    if (inner != nullptr &&
+        !withinEntityBudget(document, inner, innerBehindReference, depth + 1, budget)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Parses a parameter file without touching the network and without loading
+// a DTD or an external entity (no XML_PARSE_DTDLOAD, no XML_PARSE_NOENT: an
+// external entity reads as empty text). Entities stay references, and a
+// document whose references would expand past the entity budget is refused
+// with a line on standard error. Null when the file cannot be used.
+xmlDocPtr parseParameterDocument(const char* path) {
+  xmlDocPtr document = xmlReadFile(path, nullptr, XML_PARSE_NONET);
+  if (document == nullptr) {
+    return nullptr;
+  }
+  EntityBudget budget;
+  if (!withinEntityBudget(document, document->children, false, 0, budget)) {
+    std::fprintf(stderr,
+                 "%s: entity references expand to more than %zu bytes or %zu nodes; "
+                 "file not read\n",
+                 path, kMaxEntityTextBytes, kMaxEntityNodes);
+    xmlFreeDoc(document);
+    return nullptr;
+  }
+  return document;
+}
+
 // Parses one file and hands each child of `config` to `readElement`, in
 // document order.
 template <typename ReadElement>
-void readConfigFile(const char* path, ReadElement readElement) {
-  xmlDocPtr document = xmlParseFile(path);
+void readConfigFile(const ReadingContext& context, ReadElement readElement) {
+  xmlDocPtr document = parseParameterDocument(context.path);
   if (document == nullptr) {
     std::puts("Failed to open xml file");
+    if (context.observer) {
+      context.observer->fileNotParsed(context.path);
+    }
   } else {
     const xmlNode* root = xmlDocGetRootElement(document);
     if (root != nullptr && nameIs(root, "config")) {
       for (const xmlNode* child = root->children; child; child = child->next) {
+        if (context.observer && child->type == XML_ELEMENT_NODE) {
+          NodeText text(child);
+          context.observer->configElement(context.path, reinterpret_cast<const char*>(child->name),
+                                          xmlGetLineNo(child), text.present() ? text.c_str() : "");
+        }
         readElement(child);
       }
+    } else if (context.observer) {
+      context.observer->otherDocumentElement(context.path,
+                                             root ? reinterpret_cast<const char*>(root->name) : "",
+                                             root ? xmlGetLineNo(root) : 0);
     }
     xmlFreeDoc(document);
   }
@@ -201,9 +312,17 @@ void storeParameter(const ParameterDefinition& definition, const char* text) {
   }
 }
 
+const std::vector<const char*>& settingsPortElements() {
+  static const std::vector<const char*> names = {"internalProbeLabel", "externalProbeLabel",
+                                                 "aircon", "fan"};
+  return names;
+}
+
 void readParameterFiles(const char* settingsPath, const char* constantsPath,
-                        const PortSetupCalls& setup) {
-  readConfigFile(settingsPath, [&](const xmlNode* node) { readSettingsElement(node, setup); });
-  readConfigFile(constantsPath,
+                        const PortSetupCalls& setup, ParameterFileObserver* observer) {
+  const ReadingContext settings{settingsPath, observer};
+  readConfigFile(settings,
+                 [&](const xmlNode* node) { readSettingsElement(node, setup, settings); });
+  readConfigFile(ReadingContext{constantsPath, observer},
                  [](const xmlNode* node) { storeIfScalar(constantsParameters(), node); });
 }

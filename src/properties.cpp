@@ -7,28 +7,43 @@
 
 namespace {
 
-// The longest line that is read; a longer one is skipped on its own.
-constexpr std::size_t kMaxLineLength = 255;
-
-// Splits one line into a key and a value: text after a "#" is a comment, a
-// line without "=" holds nothing. Neither side is trimmed.
-bool parseLine(const std::string& line, std::string& key, std::string& value) {
-  std::string fullLine = line.substr(0, line.find('\0'));
+// Splits one line: text after a "#" is a comment, and the text before the
+// first "=" is the key. Neither side is trimmed.
+void parseLine(PropertiesLine& line) {
+  if (line.text.size() > kMaxPropertiesLineLength) {
+    line.kind = PropertiesLine::TooLong;
+    return;
+  }
+  std::string fullLine = line.text.substr(0, line.text.find('\0'));
   std::size_t hash = fullLine.find('#');
   if (hash == 0) {
-    return false;
+    line.kind = PropertiesLine::Comment;
+    return;
   }
   std::string command = (hash == std::string::npos) ? fullLine : fullLine.substr(0, hash);
   std::size_t equals = command.find('=');
   if (equals == std::string::npos) {
-    return false;
+    line.kind = PropertiesLine::NoEntry;
+    return;
   }
-  key = command.substr(0, equals);
-  value = command.substr(equals + 1);
-  return true;
+  line.kind = PropertiesLine::Entry;
+  line.key = command.substr(0, equals);
+  line.value = command.substr(equals + 1);
 }
 
 }  // namespace
+
+void forEachPropertiesLine(std::istream& in,
+                           const std::function<void(const PropertiesLine&)>& visit) {
+  PropertiesLine line;
+  while (std::getline(in, line.text)) {
+    ++line.number;
+    line.key.clear();
+    line.value.clear();
+    parseLine(line);
+    visit(line);
+  }
+}
 
 bool cProperties::load(const char* file_name) {
   std::ifstream ins(file_name);
@@ -37,17 +52,12 @@ bool cProperties::load(const char* file_name) {
     return false;
   }
   mPropsMap.clear();
-  std::string line;
-  while (std::getline(ins, line)) {
-    // An over-long line is skipped alone; the lines after it are read.
-    if (line.size() > kMaxLineLength) {
-      continue;
+  // An over-long line is skipped alone; the lines after it are read.
+  forEachPropertiesLine(ins, [this](const PropertiesLine& line) {
+    if (line.kind == PropertiesLine::Entry) {
+      mPropsMap.emplace(line.key, line.value);  // the first occurrence of a key wins
     }
-    std::string key, value;
-    if (parseLine(line, key, value)) {
-      mPropsMap.emplace(key, value);  // the first occurrence of a key wins
-    }
-  }
+  });
   return true;
 }
 
