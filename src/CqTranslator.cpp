@@ -6,7 +6,9 @@
 #include <optional>
 #include <vector>
 
+#include "changeSignal.h"
 #include "etcPaths.h"
+#include "probeActivity.h"
 
 std::atomic<uint32_t> lastTrend{0};
 
@@ -318,10 +320,13 @@ void CqTranslator::handle_trend_event(cObjectTrend* t) {
   if (internalMatched) {
     debug("new internal probe value");
     internal->setCalculatedValue(value);
+    probeActivity.internalTrendNanoseconds.store(monotonicNanoseconds(), std::memory_order_relaxed);
     if (external != nullptr) {
       debug("checking probe 2 (external) ");
       if (probeMatchesTrend(external, t)) {
         external->setCalculatedValue(value);
+        probeActivity.externalTrendNanoseconds.store(monotonicNanoseconds(),
+                                                     std::memory_order_relaxed);
       }
     }
   } else {
@@ -337,10 +342,14 @@ void CqTranslator::handle_trend_event(cObjectTrend* t) {
       return;
     }
     external->setCalculatedValue(value);
+    probeActivity.externalTrendNanoseconds.store(monotonicNanoseconds(), std::memory_order_relaxed);
   }
   debug("new trend value gotten. Run algorithm");
-  // After the value: whoever sees the flag also sees the value.
-  setSomethingChanged(true);
+  // After the value: whoever sees the flag also sees the value. A main loop
+  // asleep until its next pass is woken when the flag rises.
+  if (!mSomethingChanged.exchange(true, std::memory_order_acq_rel)) {
+    probeChangeSignal.notify();
+  }
 }
 
 // ---- Accessors ----

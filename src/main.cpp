@@ -7,20 +7,37 @@
 #include <cstdint>
 #include <cstdio>
 
+#include <cQlog.h>
+
 #include "Globals.h"
 #include "etcPaths.h"
 #include "frigel.h"
 #include "iostub.h"
+#include "operatorStatus.h"
+#include "passPacing.h"
 #include "properties.h"
+#include "supervisor.h"
+#include "supervisorLog.h"
 
-// Cleared by the stop signals; the loop ends after the current pass.
 volatile sig_atomic_t running = 1;
-// Inner-wait iterations of the current pass; 100 once a pass has ended.
 int timercounter = 0;
 // The daemon's properties, constructed before the translator.
 cProperties props __attribute__((init_priority(1000)));
 
-void sigint_handler(int /*sig*/) { running = 0; }
+namespace {
+
+// Standard output goes to the journal or a pipe, where it would be fully
+// buffered: make it line-buffered before anything (the translator's start,
+// which already logs) writes to it, so every message arrives when it is made.
+struct LineBufferedStdout {
+  LineBufferedStdout() { std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ); }
+} lineBufferedStdout __attribute__((init_priority(999)));
+
+}  // namespace
+
+void sigint_handler(int /*sig*/) {
+  running = 0;
+}
 
 bool setup_sigint() {
   struct sigaction action = {};
@@ -36,26 +53,14 @@ bool setup_sigint() {
 
 namespace {
 
-constexpr int kInnerIterationsPerPass = 100;
-constexpr useconds_t kInnerSleepMicroseconds = 10;
 constexpr unsigned kIdleSleepSeconds = 2;
 constexpr int kDefaultSyncTimeSeconds = 300;
+constexpr int kDefaultProbeStaleSeconds = 900;
 
 uint64_t monotonicSeconds() {
   timespec now = {};
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<uint64_t>(now.tv_sec);
-}
-
-// Hands the probe values the bridge has reported to the controller. The
-// flag is lowered before the copy: a value stored during the copy raises it
-// again and is taken at the next look instead of being lost.
-void takeReportedProbeValues() {
-  if (translator.getSomethingChanged()) {
-    translator.setSomethingChanged(false);
-    setInternalTemperatureAveraging(translator.getInternalProbe()->getCalculatedValue());
-    setExternalTemperatureAveraging(translator.getExternalProbe()->getCalculatedValue());
-  }
 }
 
 // Re-reads the probes and re-sends every output's cached state every
@@ -84,15 +89,6 @@ class Repoll {
   uint64_t mLastPollSeconds;
 };
 
-void runPass() {
-  for (timercounter = 0; timercounter < kInnerIterationsPerPass; ++timercounter) {
-    takeReportedProbeValues();
-    usleep(kInnerSleepMicroseconds);
-  }
-  flagChecker();
-  whichCooloingMode();
-}
-
 }  // namespace
 
 int main(int /*argc*/, char** /*argv*/) {
@@ -102,17 +98,33 @@ int main(int /*argc*/, char** /*argv*/) {
   }
   getParametersFromFile();
   translator.setSomethingChanged(true);
+  cQlog log("Supervisor");
+  const int passPeriodMicroseconds = props.getInt("PassPeriodMicroseconds", 0);
+  logEffectiveParameters(log, passPeriodMicroseconds);
+  OperatorStatus status(log, statusDirectory(),
+                        props.getInt("ProbeStaleSeconds", kDefaultProbeStaleSeconds));
   if (!translator.updateValues()) {
     // Set-up incomplete: no control at all, only wait to be stopped.
+    status.idle();
     while (running) {
       sleep(kIdleSleepSeconds);
     }
     return 0;
   }
+  std::unique_ptr<PassPacing> pacing = makePassPacing(passPeriodMicroseconds, log);
   Repoll repoll(props.getInt("SyncTime", kDefaultSyncTimeSeconds));
   while (running) {
     repoll.runIfDue();
-    runPass();
+    pacing->waitForPassEnd();
+    flagChecker();
+    // Mode changes are seen from outside the controller, around its step.
+    const eCoolingModeState modeBefore = coolState;
+    whichCooloingMode();
+    if (coolState != modeBefore) {
+      logModeChange(log, modeBefore, coolState, internalTemperatureAveraging,
+                    externalTemperatureAveraging);
+    }
+    status.afterPass();
   }
   return 0;
 }

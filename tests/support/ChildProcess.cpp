@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +21,32 @@ using Clock = std::chrono::steady_clock;
 int remainingMs(Clock::time_point deadline) {
   auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// FRIGEL_TEST_EMULATOR, split on blanks: a command that every child is
+// started through (e.g. "/usr/bin/qemu-arm-static -L /usr/arm-linux-gnueabihf"
+// when the tests run on a build host that cannot execute target programs
+// directly). Empty when unset.
+std::vector<std::string> emulatorPrefix() {
+  std::vector<std::string> words;
+  const char* value = std::getenv("FRIGEL_TEST_EMULATOR");
+  if (value == nullptr) {
+    return words;
+  }
+  std::string word;
+  for (const char* c = value;; ++c) {
+    if (*c == '\0' || *c == ' ' || *c == '\t') {
+      if (!word.empty()) {
+        words.push_back(word);
+        word.clear();
+      }
+      if (*c == '\0') {
+        return words;
+      }
+    } else {
+      word += *c;
+    }
+  }
 }
 
 void closeFd(int& fd) {
@@ -52,8 +79,10 @@ bool ChildProcess::start(const std::vector<std::string>& argv,
   }
   // Everything the child needs is built before fork: only async-signal-safe
   // calls happen between fork and exec.
+  std::vector<std::string> fullArgv = emulatorPrefix();
+  fullArgv.insert(fullArgv.end(), argv.begin(), argv.end());
   std::vector<char*> args;
-  for (const std::string& a : argv) {
+  for (const std::string& a : fullArgv) {
     args.push_back(const_cast<char*>(a.c_str()));
   }
   args.push_back(nullptr);
@@ -85,6 +114,9 @@ bool ChildProcess::start(const std::vector<std::string>& argv,
     return false;
   }
   if (pid == 0) {
+    // The child ends with the test program, even when that one crashes:
+    // a simulator never outlives the test that started it.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     ::dup2(in[0], 0);
     ::dup2(out[1], 1);
     ::dup2(err[1], 2);

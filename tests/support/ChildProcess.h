@@ -25,7 +25,8 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  // Starts argv[0] with the given arguments; `env` entries are added to (or
+  // Starts argv[0] with the given arguments (through FRIGEL_TEST_EMULATOR when
+  // that is set, see ChildProcess.cpp); `env` entries are added to (or
   // replace) the test's own environment, and an empty value removes one.
   bool start(const std::vector<std::string>& argv,
              const std::map<std::string, std::string>& env = {});

@@ -1,0 +1,32 @@
+// Wakes the main thread, sleeping until its next pass, when the bridge
+// reports a probe change. The reporting side only writes to an eventfd: no
+// lock, safe from any thread. Until open() has succeeded, notify() does
+// nothing and waitUntil() is a plain sleep to the deadline.
+#ifndef FRIGEL_CHANGESIGNAL_H
+#define FRIGEL_CHANGESIGNAL_H
+
+#include <time.h>
+
+class ChangeSignal {
+ public:
+  constexpr ChangeSignal() = default;
+  ~ChangeSignal();
+  ChangeSignal(const ChangeSignal&) = delete;
+  ChangeSignal& operator=(const ChangeSignal&) = delete;
+
+  // Creates the eventfd; false when the system refuses one.
+  bool open();
+  // Raises the signal (from any thread).
+  void notify();
+  // Blocks until the absolute CLOCK_MONOTONIC `deadline`, a notify(), or a
+  // caught signal, whichever comes first. True when woken by notify().
+  bool waitUntil(const timespec& deadline);
+
+ private:
+  int mFd = -1;
+};
+
+// The signal the translator raises when a probe value has arrived.
+extern ChangeSignal probeChangeSignal;
+
+#endif

@@ -1,0 +1,104 @@
+// The operator's view of the running controller: a status file in JSON,
+// rewritten atomically about once a second, and log lines when a probe goes
+// stale or recovers. The control loop only publishes a snapshot each pass
+// (no lock, no allocation, no system call); a writer thread of its own does
+// the file work, so a slow or failing file system never slows a pass.
+#ifndef FRIGEL_OPERATORSTATUS_H
+#define FRIGEL_OPERATORSTATUS_H
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <cQlog.h>
+
+// What one pass leaves for the status writer.
+struct StatusSnapshot {
+  bool controlling = false;      // false while idle with an incomplete set-up
+  int64_t takenNanoseconds = 0;  // monotonic time of the snapshot
+  uint64_t passes = 0;           // passes since the loop started
+  unsigned mode = 0;             // eCoolingModeState
+  float internalTemperature = 0.0f;
+  float externalTemperature = 0.0f;
+  float fanSpeedPercent = 0.0f;
+  uint8_t airconOn[2] = {0, 0};        // last commanded state of unit 1 and 2
+  uint8_t firstRoleUnit = 1;           // the unit that cools alone
+  uint32_t starts[2] = {0, 0};         // switch-ons since start
+  int64_t runNanoseconds[2] = {0, 0};  // run time since start, current run included
+};
+
+// One writer, one reader, no lock: the writer always has a slot of its own
+// to fill, and the reader takes the most recently published one.
+class SnapshotExchange {
+ public:
+  void publish(const StatusSnapshot& snapshot);
+  // The latest snapshot, if one was published since the last take.
+  bool take(StatusSnapshot& out);
+
+ private:
+  static constexpr int kFresh = 4;
+  StatusSnapshot mSlots[3];
+  int mWriterSlot = 0;
+  int mReaderSlot = 1;
+  std::atomic<int> mMiddle{2};
+};
+
+// The folder of the status file: $FRIGEL_RUN when set and not empty,
+// otherwise /run/frigel.
+std::string statusDirectory();
+
+// Renders a snapshot as the status file's JSON. `passesPerSecond` < 0 and
+// probe ages < 0 are written as null (not measured yet / no event yet).
+std::string renderStatusJson(const StatusSnapshot& snapshot, double passesPerSecond,
+                             double internalAgeSeconds, double externalAgeSeconds);
+
+class OperatorStatus {
+ public:
+  // Starts the writer thread. probeStaleSeconds <= 0 turns the stale-probe
+  // lines off.
+  OperatorStatus(cQlog& log, const std::string& directory, int probeStaleSeconds);
+  // Stops the writer thread after a last write.
+  ~OperatorStatus();
+  OperatorStatus(const OperatorStatus&) = delete;
+  OperatorStatus& operator=(const OperatorStatus&) = delete;
+
+  // Main thread, once after each controller step.
+  void afterPass();
+  // Main thread: the daemon is idle with an incomplete set-up.
+  void idle();
+
+ private:
+  void writerLoop();
+  void writeOnce(const StatusSnapshot& snapshot);
+  void checkStaleProbes(int64_t now);
+
+  cQlog& mLog;
+  const std::string mPath;
+  const std::string mTemporaryPath;
+  const int64_t mStaleNanoseconds;
+  const int64_t mStartNanoseconds;
+
+  // Main thread only.
+  StatusSnapshot mCurrent;
+  int64_t mRunStart[2] = {0, 0};
+
+  SnapshotExchange mExchange;
+
+  // Writer thread only.
+  StatusSnapshot mLatest;
+  StatusSnapshot mPreviousForRate;
+  bool mHaveRate = false;
+  double mPassesPerSecond = -1.0;
+  bool mWriteFailing = false;
+  bool mStale[2] = {false, false};
+
+  std::mutex mStopMutex;  // guards mStopping; never taken by the control loop
+  std::condition_variable mStopSignal;
+  bool mStopping = false;
+  std::thread mWriter;
+};
+
+#endif

@@ -1,0 +1,34 @@
+// How the control loop spaces its passes. Each pass first waits here,
+// handing the probe values the bridge reports to the controller as they
+// arrive; then the controller runs its step.
+#ifndef FRIGEL_PASSPACING_H
+#define FRIGEL_PASSPACING_H
+
+#include <memory>
+
+#include <cQlog.h>
+
+class PassPacing {
+ public:
+  virtual ~PassPacing() = default;
+  // Waits for the end of the current pass's wait, copying reported probe
+  // values into the controller meanwhile. Leaves timercounter at 100.
+  virtual void waitForPassEnd() = 0;
+};
+
+// The shortest period of exact pacing, in microseconds.
+constexpr int kMinimumPassPeriodMicroseconds = 1000;
+
+// periodMicroseconds 0 (or less): the literal loop, 100 waits of
+// usleep(10), whose pass length is whatever the kernel makes of them.
+// Otherwise exact pacing: each pass ends at an absolute deadline on the
+// monotonic clock, one period after the previous one; a period below
+// kMinimumPassPeriodMicroseconds is raised to it. `log` tells the choice.
+std::unique_ptr<PassPacing> makePassPacing(int periodMicroseconds, cQlog& log);
+
+// Copies both probe values into the controller if the bridge has reported
+// a change. The flag is lowered before the copy: a value stored during the
+// copy raises it again and is taken at the next look instead of being lost.
+void takeReportedProbeValues();
+
+#endif

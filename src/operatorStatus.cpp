@@ -1,0 +1,260 @@
+#include "operatorStatus.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "Globals.h"
+#include "probeActivity.h"
+#include "supervisorLog.h"
+
+namespace {
+
+constexpr int64_t kNanosecondsPerSecond = 1000000000;
+constexpr auto kWriteInterval = std::chrono::seconds(1);
+const char* const kProbeNames[2] = {"internal", "external"};
+
+// The unit that holds the first role, by the rule the controller applies
+// when it switches by role: with rotation on and more than one unit, unit 2
+// leads until unit 2 was the last one switched off from the first role.
+uint8_t firstRoleUnit() {
+  bool swapped = numberOfAircons != 1 && lastAirconOff != 2 && airconRotation != 0;
+  return swapped ? 2 : 1;
+}
+
+void appendNumber(std::string& out, const char* name, double value, const char* format) {
+  char buffer[64];
+  if (std::isfinite(value)) {
+    std::snprintf(buffer, sizeof buffer, format, value);
+  } else {
+    std::snprintf(buffer, sizeof buffer, "null");
+  }
+  out += "\"";
+  out += name;
+  out += "\": ";
+  out += buffer;
+}
+
+double seconds(int64_t nanoseconds) {
+  return static_cast<double>(nanoseconds) / static_cast<double>(kNanosecondsPerSecond);
+}
+
+bool writeWhole(int fd, const std::string& text) {
+  const char* p = text.data();
+  std::size_t left = text.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      return false;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+void SnapshotExchange::publish(const StatusSnapshot& snapshot) {
+  mSlots[mWriterSlot] = snapshot;
+  mWriterSlot = mMiddle.exchange(mWriterSlot | kFresh, std::memory_order_acq_rel) & 3;
+}
+
+bool SnapshotExchange::take(StatusSnapshot& out) {
+  if ((mMiddle.load(std::memory_order_acquire) & kFresh) == 0) {
+    return false;
+  }
+  mReaderSlot = mMiddle.exchange(mReaderSlot, std::memory_order_acq_rel) & 3;
+  out = mSlots[mReaderSlot];
+  return true;
+}
+
+std::string statusDirectory() {
+  const char* dir = std::getenv("FRIGEL_RUN");
+  return (dir && *dir) ? dir : "/run/frigel";
+}
+
+std::string renderStatusJson(const StatusSnapshot& s, double passesPerSecond,
+                             double internalAgeSeconds, double externalAgeSeconds) {
+  std::string out = "{\n  \"state\": \"";
+  out += s.controlling ? "controlling" : "idle: set-up incomplete";
+  out += "\",\n  \"mode\": \"";
+  out += s.controlling ? coolingModeName(static_cast<eCoolingModeState>(s.mode)) : "none";
+  out += "\",\n  ";
+  appendNumber(out, "passesPerSecond", passesPerSecond >= 0 ? passesPerSecond : NAN, "%.1f");
+  out += ",\n  \"probes\": {\n    \"internal\": {";
+  appendNumber(out, "temperature", s.internalTemperature, "%.2f");
+  out += ", ";
+  appendNumber(out, "lastTrendAgeSeconds", internalAgeSeconds >= 0 ? internalAgeSeconds : NAN,
+               "%.1f");
+  out += "},\n    \"external\": {";
+  appendNumber(out, "temperature", s.externalTemperature, "%.2f");
+  out += ", ";
+  appendNumber(out, "lastTrendAgeSeconds", externalAgeSeconds >= 0 ? externalAgeSeconds : NAN,
+               "%.1f");
+  out += "}\n  },\n  \"aircons\": [";
+  for (int unit = 0; unit < 2; ++unit) {
+    char buffer[160];
+    std::snprintf(buffer, sizeof buffer,
+                  "%s\n    {\"unit\": %d, \"on\": %s, \"starts\": %lu, \"runHours\": %.3f}",
+                  unit ? "," : "", unit + 1, s.airconOn[unit] ? "true" : "false",
+                  static_cast<unsigned long>(s.starts[unit]),
+                  seconds(s.runNanoseconds[unit]) / 3600.0);
+    out += buffer;
+  }
+  out += "\n  ],\n  ";
+  char buffer[96];
+  std::snprintf(buffer, sizeof buffer, "\"firstRoleUnit\": %u,\n  ",
+                static_cast<unsigned>(s.firstRoleUnit));
+  out += buffer;
+  appendNumber(out, "fanSpeedPercent", s.fanSpeedPercent, "%.1f");
+  out += "\n}\n";
+  return out;
+}
+
+OperatorStatus::OperatorStatus(cQlog& log, const std::string& directory, int probeStaleSeconds)
+    : mLog(log),
+      mPath(directory + "/status"),
+      mTemporaryPath(directory + "/status.tmp"),
+      mStaleNanoseconds(probeStaleSeconds > 0 ? probeStaleSeconds * kNanosecondsPerSecond : 0),
+      mStartNanoseconds(monotonicNanoseconds()) {
+  ::mkdir(directory.c_str(), 0755);  // usually made by the service manager
+  mWriter = std::thread([this] { writerLoop(); });
+}
+
+OperatorStatus::~OperatorStatus() {
+  {
+    std::lock_guard<std::mutex> lock(mStopMutex);
+    mStopping = true;
+  }
+  mStopSignal.notify_all();
+  mWriter.join();
+}
+
+void OperatorStatus::afterPass() {
+  const int64_t now = monotonicNanoseconds();
+  const uint8_t on[2] = {aircon1, aircon2};
+  for (int unit = 0; unit < 2; ++unit) {
+    if (on[unit] && !mCurrent.airconOn[unit]) {
+      ++mCurrent.starts[unit];
+      mRunStart[unit] = now;
+    } else if (!on[unit] && mCurrent.airconOn[unit]) {
+      mCurrent.runNanoseconds[unit] += now - mRunStart[unit];
+    }
+    mCurrent.airconOn[unit] = on[unit];
+  }
+  mCurrent.controlling = true;
+  mCurrent.takenNanoseconds = now;
+  ++mCurrent.passes;
+  mCurrent.mode = coolState;
+  mCurrent.internalTemperature = internalTemperatureAveraging;
+  mCurrent.externalTemperature = externalTemperatureAveraging;
+  mCurrent.fanSpeedPercent = fanSpeedPercent;
+  mCurrent.firstRoleUnit = firstRoleUnit();
+
+  StatusSnapshot published = mCurrent;
+  for (int unit = 0; unit < 2; ++unit) {
+    if (published.airconOn[unit]) {
+      published.runNanoseconds[unit] += now - mRunStart[unit];
+    }
+  }
+  mExchange.publish(published);
+}
+
+void OperatorStatus::idle() {
+  StatusSnapshot snapshot;
+  snapshot.takenNanoseconds = monotonicNanoseconds();
+  mExchange.publish(snapshot);
+}
+
+void OperatorStatus::writerLoop() {
+  std::unique_lock<std::mutex> lock(mStopMutex);
+  for (;;) {
+    bool stopping = mStopSignal.wait_for(lock, kWriteInterval, [this] { return mStopping; });
+    lock.unlock();
+    StatusSnapshot snapshot;
+    if (mExchange.take(snapshot)) {
+      if (mHaveRate && snapshot.takenNanoseconds > mPreviousForRate.takenNanoseconds) {
+        mPassesPerSecond = static_cast<double>(snapshot.passes - mPreviousForRate.passes) /
+                           seconds(snapshot.takenNanoseconds - mPreviousForRate.takenNanoseconds);
+      }
+      mPreviousForRate = snapshot;
+      mHaveRate = snapshot.controlling;
+      mLatest = snapshot;
+    }
+    int64_t now = monotonicNanoseconds();
+    if (mLatest.controlling) {
+      checkStaleProbes(now);
+    }
+    writeOnce(mLatest);
+    if (stopping) {
+      return;
+    }
+    lock.lock();
+  }
+}
+
+void OperatorStatus::checkStaleProbes(int64_t now) {
+  if (mStaleNanoseconds == 0) {
+    return;
+  }
+  const int64_t last[2] = {probeActivity.internalTrendNanoseconds.load(std::memory_order_relaxed),
+                           probeActivity.externalTrendNanoseconds.load(std::memory_order_relaxed)};
+  for (int probe = 0; probe < 2; ++probe) {
+    int64_t since = last[probe] != 0 ? last[probe] : mStartNanoseconds;
+    bool stale = now - since > mStaleNanoseconds;
+    if (stale && !mStale[probe]) {
+      mLog.info("%s probe stale: no new value for %.0f s", kProbeNames[probe],
+                seconds(now - since));
+    } else if (!stale && mStale[probe]) {
+      mLog.info("%s probe recovered: new value after being stale", kProbeNames[probe]);
+    }
+    mStale[probe] = stale;
+  }
+}
+
+void OperatorStatus::writeOnce(const StatusSnapshot& snapshot) {
+  int64_t now = monotonicNanoseconds();
+  auto age = [&](const std::atomic<int64_t>& last) {
+    int64_t at = last.load(std::memory_order_relaxed);
+    return at != 0 ? seconds(now - at) : -1.0;
+  };
+  std::string json = renderStatusJson(snapshot, snapshot.controlling ? mPassesPerSecond : -1.0,
+                                      age(probeActivity.internalTrendNanoseconds),
+                                      age(probeActivity.externalTrendNanoseconds));
+  int error = 0;
+  int fd = ::open(mTemporaryPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = errno;
+  } else {
+    if (!writeWhole(fd, json)) {
+      error = errno != 0 ? errno : EIO;
+    }
+    if (::close(fd) != 0 && error == 0) {
+      error = errno;
+    }
+  }
+  // The rename replaces the old file in one step: a reader sees the old
+  // status or the new one, never half of one.
+  if (error == 0 && ::rename(mTemporaryPath.c_str(), mPath.c_str()) != 0) {
+    error = errno;
+  }
+  const bool written = error == 0;
+  if (!written && !mWriteFailing) {
+    mLog.info("cannot write the status file %s: %s; retrying every second", mPath.c_str(),
+              std::strerror(error));
+  } else if (written && mWriteFailing) {
+    mLog.info("status file %s written again", mPath.c_str());
+  }
+  mWriteFailing = !written;
+}

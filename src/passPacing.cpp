@@ -1,0 +1,109 @@
+#include "passPacing.h"
+
+#include <sys/prctl.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+#include "changeSignal.h"
+#include "frigel.h"
+#include "iostub.h"
+#include "probeActivity.h"
+#include "supervisor.h"
+
+namespace {
+
+constexpr int kInnerIterationsPerPass = 100;
+constexpr useconds_t kInnerSleepMicroseconds = 10;
+constexpr int64_t kNanosecondsPerSecond = 1000000000;
+// Wake-ups may come this late at most, so a deadline holds to within it.
+constexpr unsigned long kTimerSlackNanoseconds = 10000;
+// A loop further behind than this (the process was stopped, the clock
+// jumped) starts counting from now instead of racing through the missed
+// passes.
+constexpr int64_t kMaximumLagNanoseconds = kNanosecondsPerSecond;
+
+timespec fromNanoseconds(int64_t ns) {
+  return timespec{static_cast<time_t>(ns / kNanosecondsPerSecond),
+                  static_cast<long>(ns % kNanosecondsPerSecond)};
+}
+
+// 100 iterations of a look at the change flag and usleep(10).
+class LiteralPacing : public PassPacing {
+ public:
+  void waitForPassEnd() override {
+    for (timercounter = 0; timercounter < kInnerIterationsPerPass; ++timercounter) {
+      takeReportedProbeValues();
+      usleep(kInnerSleepMicroseconds);
+    }
+  }
+};
+
+// One wake-up per pass at an absolute deadline, or earlier when the bridge
+// reports a change, whose values are then taken at once.
+class ExactPacing : public PassPacing {
+ public:
+  ExactPacing(int64_t periodNanoseconds, cQlog& log)
+      : mPeriodNanoseconds(periodNanoseconds),
+        mDeadlineNanoseconds(monotonicNanoseconds()),
+        mLog(log) {
+    if (!probeChangeSignal.open()) {
+      mLog.info("no eventfd: probe changes are taken at the end of each pass");
+    }
+    prctl(PR_SET_TIMERSLACK, kTimerSlackNanoseconds, 0, 0, 0);
+  }
+
+  void waitForPassEnd() override {
+    // The next deadline follows the previous one, not the time the pass
+    // ended: a late pass shortens the next one, and there is no drift.
+    mDeadlineNanoseconds += mPeriodNanoseconds;
+    int64_t lag = monotonicNanoseconds() - mDeadlineNanoseconds;
+    if (lag > kMaximumLagNanoseconds) {
+      mLog.info("control loop %lld ms behind; pacing restarts from now",
+                static_cast<long long>(lag / 1000000));
+      mDeadlineNanoseconds += lag;
+    }
+    const timespec deadline = fromNanoseconds(mDeadlineNanoseconds);
+    for (;;) {
+      takeReportedProbeValues();
+      if (!running || monotonicNanoseconds() >= mDeadlineNanoseconds) {
+        break;
+      }
+      probeChangeSignal.waitUntil(deadline);
+    }
+    timercounter = kInnerIterationsPerPass;
+  }
+
+ private:
+  const int64_t mPeriodNanoseconds;
+  int64_t mDeadlineNanoseconds;
+  cQlog& mLog;
+};
+
+}  // namespace
+
+void takeReportedProbeValues() {
+  if (translator.getSomethingChanged()) {
+    translator.setSomethingChanged(false);
+    setInternalTemperatureAveraging(translator.getInternalProbe()->getCalculatedValue());
+    setExternalTemperatureAveraging(translator.getExternalProbe()->getCalculatedValue());
+  }
+}
+
+std::unique_ptr<PassPacing> makePassPacing(int periodMicroseconds, cQlog& log) {
+  if (periodMicroseconds <= 0) {
+    if (periodMicroseconds < 0) {
+      log.info("PassPeriodMicroseconds %d is not a period; passes follow the literal loop",
+               periodMicroseconds);
+    }
+    return std::make_unique<LiteralPacing>();
+  }
+  if (periodMicroseconds < kMinimumPassPeriodMicroseconds) {
+    log.info("PassPeriodMicroseconds %d is below %d; using %d", periodMicroseconds,
+             kMinimumPassPeriodMicroseconds, kMinimumPassPeriodMicroseconds);
+    periodMicroseconds = kMinimumPassPeriodMicroseconds;
+  }
+  log.info("exact pacing: one pass every %d microseconds", periodMicroseconds);
+  return std::make_unique<ExactPacing>(static_cast<int64_t>(periodMicroseconds) * 1000, log);
+}

@@ -1,0 +1,152 @@
+// The real daemon against the real simulator: numbered scenarios, each with
+// its settings at the top, one run, then named checks.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <filesystem>
+
+#include "DaemonSite.h"
+
+namespace {
+
+constexpr int kStopMs = 5000;
+
+class DaemonTest : public ::testing::Test {
+ protected:
+  void start() {
+    ASSERT_TRUE(site.startServer());
+    ASSERT_TRUE(site.startDaemon());
+    ASSERT_TRUE(site.serverSays("connected 1"));
+  }
+
+  // SIGTERM, and the daemon's exit status.
+  int stopDaemon(int sig = SIGTERM) {
+    site.daemon().sendSignal(sig);
+    auto status = site.daemon().wait(kStopMs);
+    return status ? *status : -1;
+  }
+
+  void removeConfig(const std::string& relativePath) {
+    std::filesystem::remove(site.etcDir() + "/" + relativePath);
+  }
+
+  DaemonSite site;
+};
+
+// 1. All five ports are found; a probe change switches the air conditioner
+//    on, and a later one switches it off after its minimum run time.
+TEST_F(DaemonTest, ProbeChangesSwitchTheAirconOnAndOff) {
+  start();
+  // No cooling at 20 degrees: the fan is written with 0, once set-up is over.
+  EXPECT_TRUE(site.serverSays("aout fan 0"));
+  for (const char* found : {"Internal temperature probe setup complete",
+                            "External temperature probe setup complete", "Fan setup complete"}) {
+    EXPECT_EQ(site.daemon().countLines(found), 1u) << found;
+  }
+  site.server().writeLine("ain t-int 31");
+  EXPECT_TRUE(site.serverSays("dout ac-1 SET"));
+  site.server().writeLine("ain t-int 20");
+  EXPECT_TRUE(site.serverSays("dout ac-1 CLEAR"));
+  EXPECT_EQ(stopDaemon(), 0);
+}
+
+// 2. Rotation: the unit that cools alone alternates between cycles.
+TEST_F(DaemonTest, RotationAlternatesTheUnits) {
+  site.writeSettingsText(
+      "<config><internalProbeLabel>t-int</internalProbeLabel>"
+      "<externalProbeLabel>t-ext</externalProbeLabel>"
+      "<aircon><number>1</number><label>ac-1</label></aircon>"
+      "<aircon><number>2</number><label>ac-2</label></aircon>"
+      "<fan><label>fan</label></fan><airconRotation>1</airconRotation></config>");
+  site.writeConstants(siteConstants({{"numberOfAircons", "2"}}));
+  start();
+  site.server().writeLine("ain t-int 31");
+  EXPECT_TRUE(site.serverSays("dout ac-2 SET"));  // the first role starts on unit 2
+  site.server().writeLine("ain t-int 20");
+  EXPECT_TRUE(site.serverSays("dout ac-2 CLEAR"));
+  site.server().writeLine("ain t-int 31");
+  EXPECT_TRUE(site.serverSays("dout ac-1 SET"));
+  site.server().writeLine("ain t-int 20");
+  EXPECT_TRUE(site.serverSays("dout ac-1 CLEAR"));
+  EXPECT_EQ(site.server().countLines("dout ac-2 SET"), 1u);
+  EXPECT_EQ(stopDaemon(), 0);
+}
+
+// 3. Emergency at start-up: the second pass switches unit 2, then unit 1.
+TEST_F(DaemonTest, EmergencyAtStartRunsBothUnits) {
+  site.writeSettingsText(
+      "<config><internalProbeLabel>t-int</internalProbeLabel>"
+      "<externalProbeLabel>t-ext</externalProbeLabel>"
+      "<aircon><number>1</number><label>ac-1</label></aircon>"
+      "<aircon><number>2</number><label>ac-2</label></aircon>"
+      "<fan><label>fan</label></fan></config>");
+  site.writeConstants(siteConstants({{"numberOfAircons", "2"}}));
+  ASSERT_TRUE(site.startServer());
+  site.server().writeLine("ain t-int 45");
+  ASSERT_TRUE(site.server().ask("get t-int", "value t-int") == "value t-int 45");
+  ASSERT_TRUE(site.startDaemon());
+  ASSERT_TRUE(site.serverSays("dout ac-2 SET"));
+  ASSERT_TRUE(site.serverSays("dout ac-1 SET"));  // after unit 2
+  EXPECT_EQ(stopDaemon(SIGINT), 0);
+}
+
+// 4. A probe the site does not have: the daemon idles, sends nothing, and
+//    a stop signal ends it at once without waiting out its sleep.
+TEST_F(DaemonTest, IncompleteSetupIdlesAndStopsAtOnce) {
+  site.writeSettings(siteSettings({{"internalProbeLabel", "no-such-probe"}}));
+  start();
+  EXPECT_TRUE(site.daemon().waitForLine("Missing probe... setup incomplete"));
+  EXPECT_TRUE(site.daemon().waitForLine("doing nothing"));
+  // A fetch round trip after the daemon's only poll: nothing was set.
+  EXPECT_EQ(site.server().setCount("fan"), 0);
+  EXPECT_EQ(site.server().setCount("ac-1"), 0);
+  site.daemon().sendSignal(SIGTERM);
+  auto status = site.daemon().wait(1900);  // less than one idle sleep
+  ASSERT_TRUE(status.has_value());
+  EXPECT_EQ(*status, 0);
+}
+
+// 5. Every configuration file missing: one message each, the daemon stays
+//    up (idle) and stops cleanly.
+TEST_F(DaemonTest, MissingFilesAreReportedAndTheDaemonKeepsGoing) {
+  removeConfig("frigel.conf");
+  removeConfig("frigel/frigelconfig.xml");
+  removeConfig("frigel/frigelConstants.xml");
+  start();
+  EXPECT_TRUE(
+      site.daemon().waitForLine("Failed to load input file " + site.etcDir() + "/frigel.conf"));
+  EXPECT_TRUE(site.daemon().waitForLine("Failed to open xml file"));
+  EXPECT_TRUE(site.daemon().waitForLine("Failed to open xml file"));
+  EXPECT_TRUE(site.daemon().running());
+  EXPECT_EQ(stopDaemon(), 0);
+}
+
+// 6. A malformed constants file: its message, and control goes on with the
+//    settings that were read (all thresholds 0: emergency with no aircon
+//    count, so the fan runs at full speed).
+TEST_F(DaemonTest, MalformedConstantsFileIsReportedAndControlGoesOn) {
+  site.writeConstantsText("<config><coolingPullIn>25</config>");
+  start();
+  EXPECT_TRUE(site.daemon().waitForLine("Failed to open xml file"));
+  EXPECT_TRUE(site.serverSays("aout fan 100"));
+  EXPECT_EQ(stopDaemon(SIGINT), 0);
+}
+
+// 7. The server restarts mid-run: the daemon reconnects, the re-poll
+//    re-asserts the running unit, and trend events reach it again.
+TEST_F(DaemonTest, ServerRestartIsSurvivedAndOutputsReasserted) {
+  site.writeProperties("SyncTime=1\n");
+  start();
+  site.server().writeLine("ain t-int 31");
+  ASSERT_TRUE(site.serverSays("dout ac-1 SET"));
+  ASSERT_TRUE(site.restartServer());  // the new server starts with ac-1 clear
+  EXPECT_TRUE(site.serverSays("connected 1"));
+  EXPECT_TRUE(site.serverSays("dout ac-1 SET"));
+  site.server().writeLine("ain t-int 20");
+  EXPECT_TRUE(site.serverSays("dout ac-1 CLEAR"));
+  EXPECT_TRUE(site.daemon().running());
+  EXPECT_EQ(stopDaemon(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "Globals.h"
+#include "LogCapture.h"
+#include "TempDir.h"
+#include "operatorStatus.h"
+
+namespace {
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(StatusJson, RendersEveryFieldAndNullForWhatIsUnknown) {
+  StatusSnapshot s;
+  s.controlling = true;
+  s.mode = aircon2CoolingModeState;
+  s.internalTemperature = 31.25f;
+  s.externalTemperature = NAN;
+  s.fanSpeedPercent = 40.0f;
+  s.airconOn[0] = 1;
+  s.starts[0] = 3;
+  s.runNanoseconds[0] = 5400LL * 1000000000;  // 1.5 h
+  s.firstRoleUnit = 2;
+  std::string json = renderStatusJson(s, 99.96, 1.5, -1.0);
+  EXPECT_NE(json.find("\"state\": \"controlling\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"mode\": \"two aircon\""), std::string::npos);
+  EXPECT_NE(json.find("\"passesPerSecond\": 100.0"), std::string::npos);
+  EXPECT_NE(json.find("\"internal\": {\"temperature\": 31.25, \"lastTrendAgeSeconds\": 1.5}"),
+            std::string::npos);
+  EXPECT_NE(json.find("\"external\": {\"temperature\": null, \"lastTrendAgeSeconds\": null}"),
+            std::string::npos);
+  EXPECT_NE(json.find("{\"unit\": 1, \"on\": true, \"starts\": 3, \"runHours\": 1.500}"),
+            std::string::npos);
+  EXPECT_NE(json.find("\"firstRoleUnit\": 2"), std::string::npos);
+  EXPECT_NE(json.find("\"fanSpeedPercent\": 40.0"), std::string::npos);
+
+  std::string idle = renderStatusJson(StatusSnapshot(), -1.0, -1.0, -1.0);
+  EXPECT_NE(idle.find("\"state\": \"idle: set-up incomplete\""), std::string::npos);
+  EXPECT_NE(idle.find("\"passesPerSecond\": null"), std::string::npos);
+}
+
+TEST(SnapshotExchange, TheReaderGetsTheLatestOnlyOnce) {
+  SnapshotExchange exchange;
+  StatusSnapshot out;
+  EXPECT_FALSE(exchange.take(out));
+  for (uint64_t pass = 1; pass <= 3; ++pass) {
+    StatusSnapshot s;
+    s.passes = pass;
+    exchange.publish(s);
+  }
+  ASSERT_TRUE(exchange.take(out));
+  EXPECT_EQ(out.passes, 3u);
+  EXPECT_FALSE(exchange.take(out));
+}
+
+TEST(SnapshotExchange, ConcurrentPublishingNeverTearsASnapshot) {
+  SnapshotExchange exchange;
+  constexpr uint64_t kPasses = 200000;
+  std::thread writer([&] {
+    for (uint64_t pass = 1; pass <= kPasses; ++pass) {
+      StatusSnapshot s;
+      s.passes = pass;
+      s.takenNanoseconds = static_cast<int64_t>(pass) * 7;
+      s.starts[1] = static_cast<uint32_t>(pass);
+      exchange.publish(s);
+    }
+  });
+  uint64_t last = 0;
+  StatusSnapshot out;
+  while (last < kPasses) {
+    if (exchange.take(out)) {
+      ASSERT_EQ(out.takenNanoseconds, static_cast<int64_t>(out.passes) * 7);
+      ASSERT_EQ(out.starts[1], static_cast<uint32_t>(out.passes));
+      ASSERT_GT(out.passes, last);  // never an older one
+      last = out.passes;
+    }
+  }
+  writer.join();
+}
+
+class OperatorStatusTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    coolState = noCoolingModeState;
+    aircon1 = aircon2 = 0;
+  }
+  TempDir dir;
+  cQlog log{"OperatorStatusTest"};
+};
+
+TEST_F(OperatorStatusTest, CountsStartsAndWritesTheFileAtomically) {
+  const std::string path = dir.path() + "/status";
+  {
+    OperatorStatus status(log, dir.path(), 0);
+    status.afterPass();
+    aircon2 = 1;  // unit 2 starts
+    coolState = aircon1CoolingModeState;
+    status.afterPass();
+    aircon2 = 0;
+    status.afterPass();
+    aircon2 = 1;  // and starts again
+    status.afterPass();
+  }  // the destructor makes a last write
+  std::string json = readFile(path);
+  EXPECT_NE(json.find("\"mode\": \"single aircon\""), std::string::npos) << json;
+  EXPECT_NE(json.find("{\"unit\": 2, \"on\": true, \"starts\": 2"), std::string::npos);
+  EXPECT_NE(json.find("{\"unit\": 1, \"on\": false, \"starts\": 0"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() + "/status.tmp"));
+}
+
+TEST_F(OperatorStatusTest, AWriteFailureIsLoggedOnceAndTheRecoveryToo) {
+  LogCapture capture("OperatorStatusTest");
+  const std::string missing = dir.path() + "/not/yet";  // mkdir of it fails
+  {
+    OperatorStatus status(log, missing, 0);
+    status.idle();
+    ASSERT_TRUE(capture.waitFor(
+        "cannot write the status file " + missing + "/status: No such file or directory; "
+        "retrying every second"));
+    std::filesystem::create_directories(missing);
+    ASSERT_TRUE(capture.waitFor("status file " + missing + "/status written again"));
+  }
+  EXPECT_EQ(capture.count("cannot write the status file " + missing +
+                          "/status: No such file or directory; retrying every second"),
+            1u);
+  EXPECT_NE(readFile(missing + "/status").find("idle: set-up incomplete"), std::string::npos);
+}
+
+TEST_F(OperatorStatusTest, AProbeWithoutNewValuesIsReportedStaleOnce) {
+  LogCapture capture("OperatorStatusTest");
+  {
+    OperatorStatus status(log, dir.path(), 1);
+    status.afterPass();
+    ASSERT_TRUE(capture.waitFor("internal probe stale: no new value for 1 s", 10000) ||
+                capture.waitFor("internal probe stale: no new value for 2 s", 10000));
+  }
+  std::size_t staleLines = 0;
+  for (const std::string& line : capture.messages()) {
+    staleLines += line.rfind("internal probe stale", 0) == 0;
+  }
+  EXPECT_EQ(staleLines, 1u);
+}
+
+}  // namespace
