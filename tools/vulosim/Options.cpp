@@ -1,6 +1,7 @@
 #include "Options.h"
 
-const char* const kUsage = "usage: vulosim --site FILE [--port N] [--log-all-sets]";
+const char* const kUsage =
+    "usage: vulosim --site FILE [--port N] [--log-all-sets] [--model FILE [--csv FILE]]";
 
 std::optional<Options> parseOptions(const std::vector<std::string>& arguments, std::string& error) {
   Options options;
@@ -21,7 +22,11 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
       options.port = static_cast<uint16_t>(std::stoul(text));
     } else if (argument == "--log-all-sets") {
       options.logAllSets = true;
-    } else if (argument == "--site" || argument == "--port") {
+    } else if ((argument == "--model" || argument == "--csv") && hasValue &&
+               !arguments[i + 1].empty()) {
+      (argument == "--model" ? options.modelFile : options.csvFile) = arguments[++i];
+    } else if (argument == "--site" || argument == "--port" || argument == "--model" ||
+               argument == "--csv") {
       error = argument + " needs a value";
       return std::nullopt;
     } else {
@@ -31,6 +36,10 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
   }
   if (!haveSite) {
     error = "--site FILE is required";
+    return std::nullopt;
+  }
+  if (!options.csvFile.empty() && options.modelFile.empty()) {
+    error = "--csv FILE needs --model FILE";
     return std::nullopt;
   }
   return options;

@@ -1,4 +1,5 @@
-// The command line: vulosim --site FILE [--port N] [--log-all-sets]
+// The command line:
+//   vulosim --site FILE [--port N] [--log-all-sets] [--model FILE [--csv FILE]]
 #ifndef VULOSIM_OPTIONS_H
 #define VULOSIM_OPTIONS_H
 
@@ -13,6 +14,10 @@ struct Options {
   uint16_t port = 60000;
   // Print every set request, not only those that change a port.
   bool logAllSets = false;
+  // Room model that drives the probes from the outputs; empty: none.
+  std::string modelFile;
+  // Where a model run writes its CSV; empty: no CSV. Only with a model.
+  std::string csvFile;
 };
 
 extern const char* const kUsage;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 
@@ -66,10 +67,18 @@ bool Transport::listen(uint16_t port, std::string& error) {
   return true;
 }
 
+void Transport::setPeriodicTask(PeriodicTask* task, std::chrono::duration<double> period) {
+  mTask = period.count() > 0.0 ? task : nullptr;
+  mTickPeriod = period;
+}
+
 void Transport::run(HubEvents& events, int consoleFd, int stopFd) {
   mEvents = &events;
   mConsoleFd = consoleFd;
   mStopRequested = false;
+  mTicksStart = std::chrono::steady_clock::now();
+  mTicksDone = 0;
+  struct timespec timeoutStorage {};
   std::vector<pollfd> fds;
   std::vector<Client*> polledClients;
   while (!mStopRequested) {
@@ -89,7 +98,7 @@ void Transport::run(HubEvents& events, int consoleFd, int stopFd) {
       fds.push_back({client->fd, events, 0});
       polledClients.push_back(client.get());
     }
-    if (::poll(fds.data(), fds.size(), -1) < 0) {
+    if (::ppoll(fds.data(), fds.size(), pollTimeout(timeoutStorage), nullptr) < 0) {
       if (errno == EINTR) {
         continue;
       }
@@ -119,8 +128,45 @@ void Transport::run(HubEvents& events, int consoleFd, int stopFd) {
       }
     }
     removeClosedClients();
+    runDueTicks();
   }
   mEvents = nullptr;
+}
+
+// The deadline of tick n is start + n * period, computed afresh each time,
+// so neither rounding nor late wake-ups accumulate into a drifting clock.
+std::chrono::steady_clock::time_point Transport::nextTickDeadline() const {
+  return mTicksStart + std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           mTickPeriod * static_cast<double>(mTicksDone + 1));
+}
+
+// When the process falls behind (a busy machine, a stopped process), the
+// due ticks run back to back, at most maxTicksBetweenPolls of them before
+// the sockets are served again: the simulated clock keeps its pace and
+// catches up instead of slowing down.
+void Transport::runDueTicks() {
+  if (!mTask) {
+    return;
+  }
+  for (std::size_t burst = 0; burst < mLimits.maxTicksBetweenPolls && !mStopRequested; ++burst) {
+    if (std::chrono::steady_clock::now() < nextTickDeadline()) {
+      return;
+    }
+    ++mTicksDone;
+    mTask->tick();
+  }
+}
+
+const struct timespec* Transport::pollTimeout(struct timespec& storage) const {
+  if (!mTask) {
+    return nullptr;
+  }
+  const auto left = std::max(std::chrono::steady_clock::duration::zero(),
+                             nextTickDeadline() - std::chrono::steady_clock::now());
+  const auto leftNs = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+  storage.tv_sec = static_cast<time_t>(leftNs / 1000000000);
+  storage.tv_nsec = static_cast<long>(leftNs % 1000000000);
+  return &storage;
 }
 
 void Transport::acceptClients() {

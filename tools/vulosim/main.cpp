@@ -1,13 +1,18 @@
 // vulosim: a stand-in for the object server, for development, tests and
-// demos. See Command.h for the console, SiteFile.h for the site file.
+// demos. See Command.h for the console, SiteFile.h for the site file and
+// ModelFile.h (docs/simulation.md) for the room model.
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "CsvRecorder.h"
 #include "LineSink.h"
+#include "ModelFile.h"
+#include "ModelRun.h"
 #include "Options.h"
 #include "Process.h"
 #include "Simulator.h"
@@ -17,8 +22,8 @@
 
 namespace {
 
-constexpr int kExitBadInput = 2;  // bad arguments or site file
-constexpr int kExitFailure = 1;   // could not set up the process or listen
+constexpr int kExitBadInput = 2;  // bad arguments, site file, model file or CSV path
+constexpr int kExitFailure = 1;   // could not set up the process or listen, or write the CSV
 
 }  // namespace
 
@@ -38,6 +43,27 @@ int main(int argc, char** argv) {
     return kExitBadInput;
   }
 
+  // Everything the model needs is checked before the simulator listens.
+  std::optional<ModelSpec> model;
+  ModelPorts modelPorts;
+  CsvRecorder csv;
+  if (!options->modelFile.empty()) {
+    model.emplace();
+    if (!loadModelFile(options->modelFile, *model, error)) {
+      std::fprintf(stderr, "vulosim: bad model file %s\n", error.c_str());
+      return kExitBadInput;
+    }
+    if (!bindModelPorts(*model, options->modelFile, store, modelPorts, error)) {
+      std::fprintf(stderr, "vulosim: model file does not fit the site file %s: %s\n",
+                   options->siteFile.c_str(), error.c_str());
+      return kExitBadInput;
+    }
+    if (!options->csvFile.empty() && !csv.open(options->csvFile, error)) {
+      std::fprintf(stderr, "vulosim: %s\n", error.c_str());
+      return kExitBadInput;
+    }
+  }
+
   const int stopFd = installStopSignals(error);
   if (stopFd < 0) {
     std::fprintf(stderr, "vulosim: %s\n", error.c_str());
@@ -51,7 +77,21 @@ int main(int argc, char** argv) {
   }
   StdoutLineSink out;
   Simulator simulator(store, out, transport, options->logAllSets);
+  std::unique_ptr<ModelRun> modelRun;
+  if (model) {
+    std::function<bool()> clientConnected;
+    if (model->waitForClient) {
+      clientConnected = [&transport] { return transport.connectedCount() > 0; };
+    }
+    modelRun = std::make_unique<ModelRun>(*model, modelPorts, store, simulator, out, transport,
+                                          csv.isOpen() ? &csv : nullptr, clientConnected);
+    transport.setPeriodicTask(modelRun.get(), modelRun->tickPeriod());
+  }
   out.line("ready " + std::to_string(transport.port()));
   transport.run(simulator, STDIN_FILENO, stopFd);
+  // A run stopped early (quit, a signal) still gets its summary and CSV.
+  if (modelRun && !modelRun->finish()) {
+    return kExitFailure;
+  }
   return 0;
 }

@@ -1,0 +1,265 @@
+// Model files: a good one is read completely, the sample fits the sample
+// site, and each kind of mistake is refused with a message naming the file,
+// the line and the problem.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ModelFile.h"
+#include "SiteFile.h"
+#include "TempDir.h"
+
+namespace {
+
+const char kGoodModel[] = R"(<?xml version="1.0"?>
+<model>
+  <!-- a comment is fine -->
+  <time step="2" factor="100" duration="3600" start="21600" startWhen="client"/>
+  <record interval="120"/>
+  <room heatCapacity="500" initialTemperature="22"/>
+  <load watts="3000"/>
+  <walls conductance="100"/>
+  <outside min="17" max="35" coldestHour="4" warmestHour="14"/>
+  <probes internal="temp-in" external="temp-out" resolution="0.1" noise="0.05" seed="7"/>
+  <aircon number="2" label="ac-2" coolingWatts="3000" electricWatts="1100"/>
+  <aircon number="1" label="ac-1" coolingWatts="3500" electricWatts="1300"/>
+  <fan label="fan" airflow="1500" electricWatts="250"/>
+  <threshold name="alarm" temperature="35"/>
+  <threshold name="emergency" temperature="40"/>
+</model>
+)";
+
+// kGoodModel with the first occurrence of `from` replaced by `to`.
+std::string modelWith(const std::string& from, const std::string& to) {
+  std::string text = kGoodModel;
+  const std::size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+class ModelFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(loadSiteFile(VULOSIM_TEST_SITE, site, error)) << error;
+  }
+
+  // Loads `text` as model.xml; the error message, or "" when it loaded and
+  // bound to the test site.
+  std::string problemWith(const std::string& text) {
+    const std::string path = folder.write("model.xml", text);
+    ModelSpec spec;
+    std::string error;
+    if (!loadModelFile(path, spec, error)) {
+      EXPECT_EQ(error.rfind(path, 0), 0u) << "names the file: " << error;
+      return error;
+    }
+    ModelPorts ports;
+    if (!bindModelPorts(spec, path, site, ports, error)) {
+      EXPECT_EQ(error.rfind(path, 0), 0u) << "names the file: " << error;
+      return error;
+    }
+    return "";
+  }
+
+  TempDir folder;
+  SiteStore site;
+};
+
+TEST_F(ModelFileTest, ReadsEverySetting) {
+  const std::string path = folder.write("model.xml", kGoodModel);
+  ModelSpec spec;
+  std::string error;
+  ASSERT_TRUE(loadModelFile(path, spec, error)) << error;
+  EXPECT_DOUBLE_EQ(spec.stepS, 2.0);
+  EXPECT_DOUBLE_EQ(spec.factor, 100.0);
+  EXPECT_EQ(spec.totalSteps(), 1800u);
+  EXPECT_EQ(spec.stepsPerRecord(), 60u);
+  EXPECT_DOUBLE_EQ(spec.startClockS, 21600.0);
+  EXPECT_TRUE(spec.waitForClient);
+  EXPECT_DOUBLE_EQ(spec.heatCapacityJPerK, 500000.0);
+  ASSERT_TRUE(spec.initialC);
+  EXPECT_DOUBLE_EQ(*spec.initialC, 22.0);
+  EXPECT_DOUBLE_EQ(spec.loadW.at(12345.0), 3000.0);
+  EXPECT_DOUBLE_EQ(spec.wallConductanceWPerK, 100.0);
+  EXPECT_DOUBLE_EQ(spec.outside.at(4 * 3600.0), 17.0);
+  EXPECT_DOUBLE_EQ(spec.outside.at(14 * 3600.0), 35.0);
+  EXPECT_EQ(spec.internalLabel, "temp-in");
+  EXPECT_EQ(spec.externalLabel, "temp-out");
+  EXPECT_DOUBLE_EQ(spec.resolutionC, 0.1);
+  EXPECT_DOUBLE_EQ(spec.noiseC, 0.05);
+  EXPECT_EQ(spec.seed, 7u);
+  ASSERT_EQ(spec.aircons.size(), 2u);  // in number order
+  EXPECT_EQ(spec.aircons[0].number, 1);
+  EXPECT_EQ(spec.aircons[0].label, "ac-1");
+  EXPECT_DOUBLE_EQ(spec.aircons[0].coolingW, 3500.0);
+  EXPECT_DOUBLE_EQ(spec.aircons[1].electricW, 1100.0);
+  ASSERT_TRUE(spec.fan);
+  EXPECT_DOUBLE_EQ(spec.fan->airflowM3PerH, 1500.0);
+  ASSERT_EQ(spec.thresholds.size(), 2u);
+  EXPECT_EQ(spec.thresholds[1].name, "emergency");
+
+  ModelPorts ports;
+  ASSERT_TRUE(bindModelPorts(spec, path, site, ports, error)) << error;
+  EXPECT_EQ(ports.internalInputs, std::vector<std::size_t>{0});
+  EXPECT_EQ(ports.externalInputs, std::vector<std::size_t>{1});
+  EXPECT_EQ(ports.aircon[0], 3u);
+  EXPECT_EQ(ports.aircon[1], 4u);
+  EXPECT_EQ(ports.fan, 7u);
+}
+
+TEST_F(ModelFileTest, OptionalPartsHaveDefaults) {
+  const std::string minimal =
+      "<model><time step=\"7\" factor=\"1\" duration=\"70\"/><room heatCapacity=\"1\"/>"
+      "<load watts=\"0\"/><walls conductance=\"0\"/><outside min=\"1\" max=\"2\"/>"
+      "<probes internal=\"twin\" external=\"temp-out\"/></model>";
+  const std::string path = folder.write("minimal.xml", minimal);
+  ModelSpec spec;
+  std::string error;
+  ASSERT_TRUE(loadModelFile(path, spec, error)) << error;
+  EXPECT_FALSE(spec.initialC);
+  EXPECT_FALSE(spec.waitForClient);
+  EXPECT_DOUBLE_EQ(spec.startClockS, 0.0);
+  EXPECT_DOUBLE_EQ(spec.recordIntervalS, 7.0);         // 60 is not a whole number of 7 s steps
+  EXPECT_DOUBLE_EQ(spec.outside.at(5 * 3600.0), 1.0);  // coldest at 5, warmest at 15
+  EXPECT_DOUBLE_EQ(spec.outside.at(15 * 3600.0), 2.0);
+  EXPECT_DOUBLE_EQ(spec.resolutionC, 0.0);
+  EXPECT_EQ(spec.seed, 1u);
+  EXPECT_TRUE(spec.aircons.empty());
+  EXPECT_FALSE(spec.fan);
+  ModelPorts ports;
+  ASSERT_TRUE(bindModelPorts(spec, path, site, ports, error)) << error;
+  EXPECT_EQ(ports.internalInputs.size(), 2u);  // both "twin" inputs follow the room
+  EXPECT_FALSE(ports.aircon[0]);
+  EXPECT_FALSE(ports.fan);
+}
+
+TEST_F(ModelFileTest, ReadsALoadProfileAndAnOutsideCsvBesideTheModel) {
+  folder.write("weather/day.csv", "time,temperature\n0:00,16\n12:00,30\n24:00,16\n");
+  std::string text = modelWith("<load watts=\"3000\"/>",
+                               "<load>\n  <point hour=\"6\" watts=\"2000\"/>\n  <point hour=\"18\" "
+                               "watts=\"4000\"/>\n</load>");
+  const std::string curve = "<outside min=\"17\" max=\"35\" coldestHour=\"4\" warmestHour=\"14\"/>";
+  text.replace(text.find(curve), curve.size(), "<outside csv=\"weather/day.csv\"/>");
+  const std::string path = folder.write("model.xml", text);
+  ModelSpec spec;
+  std::string error;
+  ASSERT_TRUE(loadModelFile(path, spec, error)) << error;
+  EXPECT_DOUBLE_EQ(spec.loadW.at(12 * 3600.0), 3000.0);
+  EXPECT_DOUBLE_EQ(spec.loadW.at(0.0), 3000.0);  // half-way from 18 h back to 6 h
+  EXPECT_DOUBLE_EQ(spec.outside.at(6 * 3600.0), 23.0);
+  EXPECT_DOUBLE_EQ(spec.outside.at(48 * 3600.0), 16.0);
+}
+
+TEST_F(ModelFileTest, TheSampleFitsTheSampleSite) {
+  SiteStore sample;
+  std::string error;
+  ASSERT_TRUE(loadSiteFile(VULOSIM_SAMPLE_SITE, sample, error)) << error;
+  ModelSpec spec;
+  ASSERT_TRUE(loadModelFile(VULOSIM_SAMPLE_MODEL, spec, error)) << error;
+  ModelPorts ports;
+  ASSERT_TRUE(bindModelPorts(spec, VULOSIM_SAMPLE_MODEL, sample, ports, error)) << error;
+  EXPECT_EQ(spec.aircons.size(), 2u);
+  EXPECT_TRUE(spec.fan);
+  // The whole day within three minutes of real time.
+  EXPECT_LE(spec.durationS / spec.factor, 180.0);
+  EXPECT_DOUBLE_EQ(spec.durationS, 86400.0);
+}
+
+struct BadModel {
+  const char* what;
+  std::string text;
+  const char* problem;  // part of the message
+};
+
+TEST_F(ModelFileTest, RefusesEachKindOfMistake) {
+  const std::string outside =
+      "<outside min=\"17\" max=\"35\" coldestHour=\"4\" warmestHour=\"14\"/>";
+  const BadModel cases[] = {
+      {"empty", "", "malformed XML"},
+      {"unclosed", "<model><time", "malformed XML"},
+      {"root", "<site/>", "document element is <site>, expected <model>"},
+      {"element", modelWith("<walls", "<window/><walls"), ":8: unknown element <window>"},
+      {"text", modelWith("<walls", "hello<walls"), "unexpected text in <model>"},
+      {"attribute", modelWith("conductance=", "colour=\"red\" conductance="),
+       "unknown attribute 'colour' on <walls>"},
+      {"missing element", modelWith("<walls conductance=\"100\"/>", ""), "<walls> is missing"},
+      {"twice", modelWith("<walls", "<walls conductance=\"1\"/><walls"), "<walls> is given twice"},
+      {"missing attribute", modelWith("heatCapacity=\"500\"", ""),
+       "<room>: missing attribute 'heatCapacity'"},
+      {"not a number", modelWith("factor=\"100\"", "factor=\"fast\""),
+       "<time> factor 'fast' is not a finite number"},
+      {"trailing text", modelWith("factor=\"100\"", "factor=\"100x\""), "is not a finite number"},
+      {"infinite", modelWith("watts=\"3000\"", "watts=\"inf\""), "is not a finite number"},
+      {"zero step", modelWith("step=\"2\"", "step=\"0\""),
+       "<time> step '0' must be greater than 0"},
+      {"negative", modelWith("conductance=\"100\"", "conductance=\"-1\""),
+       "<walls> conductance '-1' must not be negative"},
+      {"ragged duration", modelWith("duration=\"3600\"", "duration=\"3601\""),
+       "duration 3601 s is not a whole number of steps of 2 s"},
+      {"ragged record", modelWith("interval=\"120\"", "interval=\"3\""),
+       "<record> interval 3 s is not a whole number of steps of 2 s"},
+      {"too fast", modelWith("factor=\"100\"", "factor=\"1e7\""),
+       "more than one step per microsecond"},
+      {"start", modelWith("start=\"21600\"", "start=\"86400\""), "below 86400"},
+      {"startWhen", modelWith("startWhen=\"client\"", "startWhen=\"later\""),
+       "startWhen 'later' is not 'ready' or 'client'"},
+      {"aircon 3", modelWith("number=\"2\"", "number=\"3\""), "number '3' must be 1 or 2"},
+      {"aircon twice", modelWith("number=\"2\"", "number=\"1\""), "aircon 1 is given twice"},
+      {"same aircon label", modelWith("label=\"ac-2\"", "label=\"ac-1\""),
+       "aircons 2 and 1 name the same label 'ac-1'"},
+      {"label with space", modelWith("label=\"fan\"", "label=\"the fan\""),
+       "label 'the fan' must be non-empty and contain no white space"},
+      {"same probes", modelWith("external=\"temp-out\"", "external=\"temp-in\""),
+       "internal and external name the same label"},
+      {"seed", modelWith("seed=\"7\"", "seed=\"7.5\""), "seed '7.5' must be a whole number"},
+      {"load both",
+       modelWith("<load watts=\"3000\"/>",
+                 "<load watts=\"3000\"><point hour=\"1\" watts=\"1\"/></load>"),
+       "<load> has both watts and points"},
+      {"load nothing", modelWith("<load watts=\"3000\"/>", "<load></load>"),
+       "<load> needs watts or at least one <point>"},
+      {"load hours",
+       modelWith("<load watts=\"3000\"/>",
+                 "<load><point hour=\"5\" watts=\"1\"/><point hour=\"5\" "
+                 "watts=\"2\"/></load>"),
+       "<point> hour '5' must come after the point before (5)"},
+      {"load hour 24",
+       modelWith("<load watts=\"3000\"/>", "<load><point hour=\"24\" watts=\"1\"/></load>"),
+       "hour '24' must be below 24"},
+      {"min above max", modelWith("max=\"35\"", "max=\"10\""), "<outside> min 17 is above max 10"},
+      {"same hours", modelWith("warmestHour=\"14\"", "warmestHour=\"4\""), "must differ"},
+      {"csv and curve", modelWith(outside, "<outside csv=\"x.csv\" min=\"1\"/>"),
+       "<outside> takes either csv or min"},
+      {"csv missing", modelWith(outside, "<outside csv=\"nowhere.csv\"/>"),
+       "<outside> csv: cannot open"},
+      {"csv bad", modelWith(outside, "<outside csv=\"bad.csv\"/>"),
+       "bad.csv: line 2: temperature 'warm'"},
+      {"unknown probe", modelWith("internal=\"temp-in\"", "internal=\"temp-inside\""),
+       ":10: internal probe: label 'temp-inside' names no port of the site"},
+      {"probe type", modelWith("external=\"temp-out\"", "external=\"door\""),
+       "external probe: label 'door' is a din port in the site, expected an ain port"},
+      {"aircon type", modelWith("label=\"ac-2\"", "label=\"temp-out\""),
+       ":11: aircon 2: label 'temp-out' is an ain port in the site, expected a dout port"},
+      {"fan type", modelWith("label=\"fan\"", "label=\"pair\""),
+       "fan: label 'pair' is a dout port in the site, expected an aout port"},
+      {"unknown fan", modelWith("label=\"fan\"", "label=\"blower\""),
+       "fan: label 'blower' names no port of the site"},
+  };
+  folder.write("bad.csv", "0,20\n60,warm\n");
+  for (const BadModel& bad : cases) {
+    const std::string problem = problemWith(bad.text);
+    EXPECT_NE(problem.find(bad.problem), std::string::npos)
+        << bad.what << ": got '" << problem << "'";
+  }
+  ModelSpec spec;
+  std::string error;
+  EXPECT_FALSE(loadModelFile(folder.path() + "/absent.xml", spec, error));
+  EXPECT_NE(error.find("absent.xml: cannot open"), std::string::npos) << error;
+}
+
+}  // namespace

@@ -1,0 +1,149 @@
+#include "RunStatistics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+constexpr double kJoulesPerKilowattHour = 3.6e6;
+constexpr double kSecondsPerHour = 3600.0;
+
+std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+
+std::string format(const char* pattern, ...) {
+  va_list arguments;
+  va_start(arguments, pattern);
+  va_list again;
+  va_copy(again, arguments);
+  const int size = std::vsnprintf(nullptr, 0, pattern, arguments);
+  va_end(arguments);
+  std::string text(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+  if (size > 0) {
+    std::vsnprintf(text.data(), text.size() + 1, pattern, again);
+  }
+  va_end(again);
+  return text;
+}
+
+}  // namespace
+
+double fanPowerW(double fullSpeedW, double fraction) {
+  return fullSpeedW * fraction * fraction * fraction;
+}
+
+std::string clockText(double clockS) {
+  const long long total = std::llround(clockS);
+  return format("%02lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
+}
+
+RunStatistics::RunStatistics(const ModelSpec& spec, double initialInternalC,
+                             double initialExternalC, const OutputState& initial)
+    : mSpec(spec),
+      mFanConductanceWPerK(spec.fan ? airflowConductanceWPerK(spec.fan->airflowM3PerH) : 0.0),
+      mPrevious(initial),
+      mInitialInternalC(initialInternalC),
+      mInternalMinC(initialInternalC),
+      mInternalMaxC(initialInternalC),
+      mExternalMinC(initialExternalC),
+      mExternalMaxC(initialExternalC),
+      mAboveS(spec.thresholds.size(), 0.0) {}
+
+void RunStatistics::addStep(const StepCurve& room, double outsideC, const OutputState& outputs) {
+  const double stepS = room.durationS;
+  ++mSteps;
+  mSimulatedS += stepS;
+
+  // The curve is monotonic over the step, so its ends are its extremes.
+  mInternalMinC = std::min({mInternalMinC, room.startC, room.endC()});
+  mInternalMaxC = std::max({mInternalMaxC, room.startC, room.endC()});
+  const double internalIntegralCS = room.integralCS();
+  mInternalIntegralCS += internalIntegralCS;
+  mExternalMinC = std::min(mExternalMinC, outsideC);
+  mExternalMaxC = std::max(mExternalMaxC, outsideC);
+  mExternalIntegralCS += outsideC * stepS;
+  for (std::size_t i = 0; i < mAboveS.size(); ++i) {
+    mAboveS[i] += room.timeAboveS(mSpec.thresholds[i].temperatureC);
+  }
+
+  for (const AirconSpec& aircon : mSpec.aircons) {
+    const int unit = aircon.number - 1;
+    if (!outputs.airconOn[unit]) {
+      continue;
+    }
+    if (!mPrevious.airconOn[unit]) {
+      ++mAirconStarts[unit];
+    }
+    mAirconRunS[unit] += stepS;
+    mAirconEnergyJ[unit] += aircon.electricW * stepS;
+    mAirconCoolingJ += aircon.coolingW * stepS;
+  }
+
+  if (mSpec.fan && outputs.fanFraction > 0.0) {
+    mFanRunS += stepS;
+    mFanEnergyJ += fanPowerW(mSpec.fan->electricW, outputs.fanFraction) * stepS;
+    // Heat carried out by the exchanged air: G (T - T_out) over the step.
+    const double carriedOutJ =
+        mFanConductanceWPerK * outputs.fanFraction * (internalIntegralCS - outsideC * stepS);
+    if (carriedOutJ >= 0.0) {
+      mOutsideAirCoolingJ += carriedOutJ;
+    } else {
+      mFanHeatGainJ -= carriedOutJ;
+    }
+  }
+  mPrevious = outputs;
+}
+
+double RunStatistics::internalMeanC() const {
+  return mSimulatedS > 0.0 ? mInternalIntegralCS / mSimulatedS : mInitialInternalC;
+}
+
+double RunStatistics::outsideAirShare() const {
+  const double totalJ = mOutsideAirCoolingJ + mAirconCoolingJ;
+  return totalJ > 0.0 ? mOutsideAirCoolingJ / totalJ : -1.0;
+}
+
+std::vector<std::string> RunStatistics::summaryLines(const std::string& csvPath,
+                                                     uint64_t csvRows) const {
+  std::vector<std::string> lines;
+  lines.push_back(format("summary simulated %g of %g s from %s in %llu steps of %g s", mSimulatedS,
+                         mSpec.durationS, clockText(mSpec.startClockS).c_str(),
+                         static_cast<unsigned long long>(mSteps), mSpec.stepS));
+  lines.push_back(format("summary internal min %.2f mean %.2f max %.2f C", mInternalMinC,
+                         internalMeanC(), mInternalMaxC));
+  const double externalMeanC =
+      mSimulatedS > 0.0 ? mExternalIntegralCS / mSimulatedS : mExternalMinC;
+  lines.push_back(format("summary external min %.2f mean %.2f max %.2f C", mExternalMinC,
+                         externalMeanC, mExternalMaxC));
+  for (std::size_t i = 0; i < mAboveS.size(); ++i) {
+    lines.push_back(format("summary above %s %g C for %.0f s (%.2f h)",
+                           mSpec.thresholds[i].name.c_str(), mSpec.thresholds[i].temperatureC,
+                           mAboveS[i], mAboveS[i] / kSecondsPerHour));
+  }
+  double totalEnergyJ = 0.0;
+  for (const AirconSpec& aircon : mSpec.aircons) {
+    const int unit = aircon.number - 1;
+    lines.push_back(format("summary aircon %d run %.2f h starts %lu energy %.3f kWh", aircon.number,
+                           mAirconRunS[unit] / kSecondsPerHour, mAirconStarts[unit],
+                           mAirconEnergyJ[unit] / kJoulesPerKilowattHour));
+    totalEnergyJ += mAirconEnergyJ[unit];
+  }
+  if (mSpec.fan) {
+    lines.push_back(format("summary fan run %.2f h energy %.3f kWh", mFanRunS / kSecondsPerHour,
+                           mFanEnergyJ / kJoulesPerKilowattHour));
+    totalEnergyJ += mFanEnergyJ;
+  }
+  lines.push_back(format("summary energy total %.3f kWh", totalEnergyJ / kJoulesPerKilowattHour));
+  const double share = outsideAirShare();
+  lines.push_back(format("summary cooling by outside air %.3f kWh by aircons %.3f kWh share %s",
+                         mOutsideAirCoolingJ / kJoulesPerKilowattHour,
+                         mAirconCoolingJ / kJoulesPerKilowattHour,
+                         share < 0.0 ? "n/a" : format("%.1f %%", share * 100.0).c_str()));
+  lines.push_back(format("summary heat brought in by the fan %.3f kWh",
+                         mFanHeatGainJ / kJoulesPerKilowattHour));
+  if (!csvPath.empty()) {
+    lines.push_back("summary csv " + csvPath + " rows " + std::to_string(csvRows));
+  }
+  return lines;
+}
