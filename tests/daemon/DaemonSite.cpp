@@ -107,16 +107,15 @@ void DaemonSite::writeConstantsText(const std::string& xml) {
   }
 }
 
-bool DaemonSite::startServer(int port) {
-  return mServer->startSite(kSiteFile, {}, port);
+bool DaemonSite::startServer(int port, const std::vector<std::string>& extraArgs) {
+  return mServer->startSite(kSiteFile, extraArgs, port);
 }
 
 bool DaemonSite::startDaemon() {
-  return mDaemon.start(
-      {FRIGEL_BIN_DIR "/frigel"},
-      {{"FRIGEL_ETC", mEtc.path()},
-       {"FRIGEL_RUN", runDir()},
-       {"VULOD_PORT", std::to_string(mServer->port())}});
+  return mDaemon.start({FRIGEL_BIN_DIR "/frigel"},
+                       {{"FRIGEL_ETC", mEtc.path()},
+                        {"FRIGEL_RUN", runDir()},
+                        {"VULOD_PORT", std::to_string(mServer->port())}});
 }
 
 bool DaemonSite::restartServer() {

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "ChildProcess.h"
 #include "TempDir.h"
@@ -32,7 +33,9 @@ class DaemonSite {
   void writeConstants(const Elements& constants);
   void writeConstantsText(const std::string& xml);
 
-  bool startServer(int port = 0);
+  // Starts vulosim on the test site; `extraArgs` are added to its command
+  // line (e.g. a room model).
+  bool startServer(int port = 0, const std::vector<std::string>& extraArgs = {});
   bool startDaemon();
 
   VulosimProcess& server() { return *mServer; }

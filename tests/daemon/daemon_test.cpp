@@ -5,6 +5,9 @@
 #include <signal.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 
 #include "DaemonSite.h"
 
@@ -146,6 +149,81 @@ TEST_F(DaemonTest, ServerRestartIsSurvivedAndOutputsReasserted) {
   site.server().writeLine("ain t-int 20");
   EXPECT_TRUE(site.serverSays("dout ac-1 CLEAR"));
   EXPECT_TRUE(site.daemon().running());
+  EXPECT_EQ(stopDaemon(), 0);
+}
+
+// 8. Exact pacing, the operator's log and status: a probe change switches
+//    the unit at once, the mode change is logged with both temperatures and
+//    the status file shows the unit running.
+TEST_F(DaemonTest, ExactPacingLogsModeChangesAndWritesTheStatus) {
+  site.writeProperties(
+      "log4cpp.rootCategory=INFO, console\n"
+      "log4cpp.appender.console=ConsoleAppender\n"
+      "log4cpp.appender.console.layout=PatternLayout\n"
+      "log4cpp.appender.console.layout.ConversionPattern=%p %c: %m%n\n"
+      "PassPeriodMicroseconds=500\n");
+  start();
+  EXPECT_TRUE(site.daemon().waitForLine("parameter aircon1PullIn = 30 degC"));
+  EXPECT_TRUE(site.daemon().waitForLine("PassPeriodMicroseconds 500 is below 1000; using 1000"));
+  site.server().writeLine("ain t-int 31");
+  EXPECT_TRUE(site.serverSays("dout ac-1 SET"));
+  EXPECT_TRUE(
+      site.daemon().waitForLine("mode no cooling -> single aircon (internal 31.0, external 15.0)"));
+  std::string status;
+  for (int attempt = 0; attempt < 100 && status.find("\"on\": true") == std::string::npos;
+       ++attempt) {
+    site.daemon().pump(50);
+    std::ifstream in(site.runDir() + "/status");
+    status.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  EXPECT_NE(status.find("\"mode\": \"single aircon\""), std::string::npos) << status;
+  EXPECT_NE(status.find("{\"unit\": 1, \"on\": true, \"starts\": 1"), std::string::npos);
+  EXPECT_EQ(stopDaemon(), 0);
+}
+
+// 9. Two hot hours of a simulated room: the daemon holds it below the
+//    emergency level, and needs both units for it.
+TEST_F(DaemonTest, SimulatedHotHoursAreHeldWithBothUnits) {
+  site.writeSettingsText(
+      "<config><internalProbeLabel>t-int</internalProbeLabel>"
+      "<externalProbeLabel>t-ext</externalProbeLabel>"
+      "<aircon><number>1</number><label>ac-1</label></aircon>"
+      "<aircon><number>2</number><label>ac-2</label></aircon>"
+      "<fan><label>fan</label></fan><useFreeAir>1</useFreeAir><airconRotation>1</airconRotation>"
+      "<goalTemperature>27</goalTemperature></config>");
+  // One pass is one simulated second (1 ms at a factor of 1000).
+  site.writeConstants(siteConstants({{"numberOfAircons", "2"},
+                                     {"aircon1MinimumRunTimeValue", "300"},
+                                     {"aircon2MinimumRunTimeValue", "300"},
+                                     {"airconRunTimeAfterDropOutValue", "600"},
+                                     {"fanMinimumRunTimePreCoolingValue", "180"},
+                                     {"fanMinimumRunTimePreAirconValue", "300"},
+                                     {"fanRampDownTimeValue", "120"}}));
+  site.writeProperties("PassPeriodMicroseconds=1000\n");
+  ASSERT_TRUE(site.startServer(0, {"--model", FRIGEL_TEST_DATA_DIR "/daemon-model.xml"}));
+  ASSERT_TRUE(site.startDaemon());
+  auto ended = site.server().wait(60000);  // the model ends the run itself
+  ASSERT_TRUE(ended.has_value());
+  EXPECT_EQ(*ended, 0);
+  auto summaryValue = [&](const std::string& prefix, int field) {
+    for (const std::string& line : site.server().history()) {
+      if (line.rfind(prefix, 0) == 0) {
+        std::istringstream words(line.substr(prefix.size()));
+        std::string word;
+        for (int i = 0; i <= field; ++i) {
+          words >> word;
+        }
+        return std::stod(word);
+      }
+    }
+    ADD_FAILURE() << "no line " << prefix;
+    return -1.0;
+  };
+  // "summary internal min A mean B max C C"
+  EXPECT_LT(summaryValue("summary internal ", 5), 40.0);
+  // "summary aircon N run H h starts S energy E kWh"
+  EXPECT_GT(summaryValue("summary aircon 1 ", 1), 0.0);
+  EXPECT_GT(summaryValue("summary aircon 2 ", 1), 0.0);
   EXPECT_EQ(stopDaemon(), 0);
 }
 

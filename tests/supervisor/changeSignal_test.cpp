@@ -39,8 +39,8 @@ TEST(ChangeSignal, UnopenedSignalOnlySleepsToTheDeadline) {
   ChangeSignal signal;
   signal.notify();  // does nothing
   int64_t deadline = monotonicNanoseconds() + 2000000;
-  EXPECT_FALSE(signal.waitUntil(
-      timespec{static_cast<time_t>(deadline / 1000000000), static_cast<long>(deadline % 1000000000)}));
+  EXPECT_FALSE(signal.waitUntil(timespec{static_cast<time_t>(deadline / 1000000000),
+                                         static_cast<long>(deadline % 1000000000)}));
   EXPECT_GE(monotonicNanoseconds(), deadline);
 }
 

@@ -124,9 +124,9 @@ TEST_F(OperatorStatusTest, AWriteFailureIsLoggedOnceAndTheRecoveryToo) {
   {
     OperatorStatus status(log, missing, 0);
     status.idle();
-    ASSERT_TRUE(capture.waitFor(
-        "cannot write the status file " + missing + "/status: No such file or directory; "
-        "retrying every second"));
+    ASSERT_TRUE(capture.waitFor("cannot write the status file " + missing +
+                                "/status: No such file or directory; "
+                                "retrying every second"));
     std::filesystem::create_directories(missing);
     ASSERT_TRUE(capture.waitFor("status file " + missing + "/status written again"));
   }

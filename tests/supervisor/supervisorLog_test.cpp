@@ -15,11 +15,10 @@ TEST(SupervisorLog, ModeNamesAndTheModeChangeLine) {
   logModeChange(log, freeAirCoolingModeState, aircon1CoolingModeState, 27.14f, 18.26f);
   logModeChange(log, noCoolingModeState, emergencyCoolingModeState, NAN, -3.0f);
   logModeChange(log, aircon2CoolingModeState, static_cast<eCoolingModeState>(9), 20.0f, 20.0f);
-  EXPECT_EQ(capture.messages(),
-            (std::vector<std::string>{
-                "mode free air -> single aircon (internal 27.1, external 18.3)",
-                "mode no cooling -> emergency (internal nan, external -3.0)",
-                "mode two aircon -> unknown (internal 20.0, external 20.0)"}));
+  EXPECT_EQ(capture.messages(), (std::vector<std::string>{
+                                    "mode free air -> single aircon (internal 27.1, external 18.3)",
+                                    "mode no cooling -> emergency (internal nan, external -3.0)",
+                                    "mode two aircon -> unknown (internal 20.0, external 20.0)"}));
   for (const LogEntry& entry : capture.entries()) {
     EXPECT_EQ(entry.priority, 600);  // INFO
   }
