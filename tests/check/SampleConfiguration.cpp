@@ -1,0 +1,107 @@
+#include "SampleConfiguration.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+}  // namespace
+
+SampleConfiguration::SampleConfiguration()
+    : properties(readFile(FRIGEL_SOURCE_DIR "/etc/frigel.conf")),
+      settings(readFile(FRIGEL_SOURCE_DIR "/etc/frigel/frigelconfig.xml")),
+      constants(readFile(FRIGEL_SOURCE_DIR "/etc/frigel/frigelConstants.xml")) {
+  mPaths = {mDir.path() + "/frigel.conf", mDir.path() + "/frigel/frigelconfig.xml",
+            mDir.path() + "/frigel/frigelConstants.xml"};
+}
+
+void SampleConfiguration::replace(std::string& text, const std::string& from,
+                                  const std::string& to) {
+  const std::size_t at = text.find(from);
+  ASSERT_NE(at, std::string::npos) << "not in the file: " << from;
+  ASSERT_EQ(text.find(from, at + 1), std::string::npos) << "more than once: " << from;
+  text.replace(at, from.size(), to);
+}
+
+namespace {
+
+void setElement(std::string& text, const std::string& name, const std::string& value) {
+  const std::string open = "<" + name + ">";
+  const std::string close = "</" + name + ">";
+  const std::size_t begin = text.find(open);
+  ASSERT_NE(begin, std::string::npos) << name;
+  const std::size_t end = text.find(close, begin);
+  ASSERT_NE(end, std::string::npos) << name;
+  text.replace(begin + open.size(), end - begin - open.size(), value);
+}
+
+}  // namespace
+
+void SampleConfiguration::setConstant(const std::string& name, const std::string& value) {
+  setElement(constants, name, value);
+}
+
+void SampleConfiguration::setSetting(const std::string& name, const std::string& value) {
+  setElement(settings, name, value);
+}
+
+void SampleConfiguration::removeLine(std::string& text, const std::string& name) {
+  const std::size_t at = text.find("<" + name + ">");
+  ASSERT_NE(at, std::string::npos) << name;
+  const std::size_t begin = text.rfind('\n', at) + 1;
+  const std::size_t end = text.find('\n', at);
+  text.erase(begin, end - begin + 1);
+}
+
+long SampleConfiguration::lineOf(const std::string& text, const std::string& needle) {
+  const std::size_t at = text.find(needle);
+  if (at == std::string::npos) {
+    ADD_FAILURE() << "not in the file: " << needle;
+    return -1;
+  }
+  long line = 1;
+  for (std::size_t i = 0; i < at; ++i) {
+    line += text[i] == '\n' ? 1 : 0;
+  }
+  return line;
+}
+
+CheckResult SampleConfiguration::check(PortDirectory* directory) {
+  mDir.write("frigel.conf", properties);
+  mDir.write("frigel/frigelconfig.xml", settings);
+  mDir.write("frigel/frigelConstants.xml", constants);
+  return checkConfiguration(mPaths, directory, directory ? "127.0.0.1:1" : "");
+}
+
+std::string describeFindings(const CheckResult& result) {
+  std::string text;
+  for (const Finding& finding : reportOrder(result.findings.all(), result.fileOrder)) {
+    text += "  " + formatFinding(finding) + "\n";
+  }
+  return text.empty() ? "  (none)\n" : text;
+}
+
+void expectFindings(const CheckResult& result, const std::vector<Expected>& expected) {
+  const std::vector<Finding> found = reportOrder(result.findings.all(), result.fileOrder);
+  bool same = found.size() == expected.size();
+  for (std::size_t i = 0; same && i < found.size(); ++i) {
+    same = found[i].file == expected[i].file && found[i].line == expected[i].line &&
+           found[i].message.find(expected[i].text) != std::string::npos;
+  }
+  if (!same) {
+    std::string wanted;
+    for (const Expected& e : expected) {
+      wanted += "  " + e.file + ":" + std::to_string(e.line) + ": ..." + e.text + "...\n";
+    }
+    ADD_FAILURE() << "expected:\n" << wanted << "found:\n" << describeFindings(result);
+  }
+}

@@ -1,0 +1,263 @@
+#include "PropertiesReview.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+
+#include "passPacing.h"
+#include "TextTools.h"
+
+namespace {
+
+const char kLoggingPrefix[] = "log4cpp.";
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string lowerCase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+std::string trimSpaces(const std::string& text) {
+  const std::size_t begin = text.find_first_not_of(" \t");
+  if (begin == std::string::npos) {
+    return "";
+  }
+  return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
+}
+
+const DaemonKey* daemonKeyNamed(const std::string& name) {
+  for (const DaemonKey& key : daemonKeys()) {
+    if (name == key.name) {
+      return &key;
+    }
+  }
+  return nullptr;
+}
+
+// What the daemon makes of a value of its key.
+std::string effectOf(const DaemonKey& key, int value) {
+  const std::string name = key.name;
+  if (name == "SyncTime") {
+    return value <= 0 ? "the re-poll is off" : "a re-poll every " + std::to_string(value) + " s";
+  }
+  if (name == "ProbeStaleSeconds") {
+    return value <= 0 ? "the stale-probe check is off"
+                      : "a probe is stale after " + std::to_string(value) + " s";
+  }
+  if (value <= 0) {
+    return "passes follow the literal loop";
+  }
+  if (value < kMinimumPassPeriodMicroseconds) {
+    return "raised to " + std::to_string(kMinimumPassPeriodMicroseconds) + " us a pass";
+  }
+  return std::to_string(value) + " us a pass";
+}
+
+// getInt's reading: strtol, brought to the range of int.
+int readAsDaemon(const std::string& value, bool& outOfRange) {
+  errno = 0;
+  const long parsed = std::strtol(value.c_str(), nullptr, 10);
+  outOfRange = errno == ERANGE || parsed > INT_MAX || parsed < INT_MIN;
+  return static_cast<int>(std::clamp<long>(parsed, INT_MIN, INT_MAX));
+}
+
+bool isWholeNumber(const std::string& text) {
+  std::size_t i = (!text.empty() && (text[0] == '+' || text[0] == '-')) ? 1 : 0;
+  if (i == text.size()) {
+    return false;
+  }
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') {
+      return false;
+    }
+  }
+  return true;
+}
+
+void checkDaemonValue(const std::string& path, const PropertiesLine& line, const DaemonKey& key,
+                      Findings& findings) {
+  std::string value = line.value;
+  if (!value.empty() && value.back() == '\r') {
+    value.pop_back();
+  }
+  const std::string number = trimSpaces(value);
+  bool outOfRange = false;
+  const int read = readAsDaemon(value, outOfRange);
+  const std::string reads =
+      ": the daemon reads " + std::to_string(read) + ", " + effectOf(key, read);
+  if (!isWholeNumber(number)) {
+    findings.warn(path, line.number,
+                  std::string(key.name) + " " + quoted(number) + " is not a whole number" + reads);
+  } else if (outOfRange) {
+    findings.warn(path, line.number,
+                  std::string(key.name) + " " + number + " is out of range" + reads);
+  } else if (std::string(key.name) == "PassPeriodMicroseconds" && read < 0) {
+    findings.warn(path, line.number,
+                  "PassPeriodMicroseconds " + number + " is not a period" + reads);
+  } else if (std::string(key.name) == "PassPeriodMicroseconds" && read > 0 &&
+             read < kMinimumPassPeriodMicroseconds) {
+    findings.warn(path, line.number,
+                  "PassPeriodMicroseconds " + number + " is below the shortest period, " +
+                      std::to_string(kMinimumPassPeriodMicroseconds) + reads);
+  }
+}
+
+void checkKey(const std::string& path, const PropertiesLine& line, const std::string& keyCore,
+              Findings& findings) {
+  if (const DaemonKey* key = daemonKeyNamed(keyCore)) {
+    if (line.key == keyCore) {
+      checkDaemonValue(path, line, *key, findings);
+    }
+    return;
+  }
+  if (startsWith(keyCore, kLoggingPrefix)) {
+    return;
+  }
+  if (keyCore.empty()) {
+    findings.warn(path, line.number, "the line starts with \"=\": an entry without a key, ignored");
+    return;
+  }
+  if (startsWith(lowerCase(keyCore), kLoggingPrefix)) {
+    findings.warn(path, line.number,
+                  "key " + quoted(keyCore) +
+                      ": the logging library reads only keys that start with \"log4cpp.\" "
+                      "exactly");
+    return;
+  }
+  std::vector<std::string> candidates;
+  for (const DaemonKey& key : daemonKeys()) {
+    candidates.push_back(key.name);
+  }
+  std::string message = "unknown key " + quoted(keyCore) + ", ignored";
+  if (auto suggestion = nearestName(keyCore, candidates)) {
+    message += ": did you mean " + *suggestion + "?";
+    if (equalsIgnoringCase(keyCore, *suggestion)) {
+      message += " (keys are case-sensitive)";
+    }
+  }
+  findings.warn(path, line.number, message);
+}
+
+}  // namespace
+
+const std::vector<DaemonKey>& daemonKeys() {
+  static const std::vector<DaemonKey> keys = {
+      {"SyncTime", 300, "s"},
+      {"PassPeriodMicroseconds", 0, "us"},
+      {"ProbeStaleSeconds", 900, "s"},
+  };
+  return keys;
+}
+
+int PropertiesReview::passPeriodMicroseconds() const {
+  for (const DaemonKeyValue& value : values) {
+    if (std::string(value.key.name) == "PassPeriodMicroseconds") {
+      if (value.value <= 0) {
+        return 0;
+      }
+      return std::max(value.value, kMinimumPassPeriodMicroseconds);
+    }
+  }
+  return 0;
+}
+
+void checkPropertiesLines(const std::string& path, const std::vector<PropertiesLine>& lines,
+                          Findings& findings) {
+  std::map<std::string, long> firstLineOfKey;
+  bool carriageReturnsReported = false;
+  for (const PropertiesLine& line : lines) {
+    if (!carriageReturnsReported && !line.text.empty() && line.text.back() == '\r') {
+      carriageReturnsReported = true;
+      findings.warn(path, line.number,
+                    "the file has DOS line ends (first at this line): every value keeps a "
+                    "carriage return at its end");
+    }
+    switch (line.kind) {
+      case PropertiesLine::Comment:
+        break;
+      case PropertiesLine::TooLong:
+        findings.warn(path, line.number,
+                      "the line is " + std::to_string(line.text.size()) +
+                          " characters long, over the " + std::to_string(kMaxPropertiesLineLength) +
+                          " the daemon reads: it skips this line");
+        break;
+      case PropertiesLine::NoEntry: {
+        // As the daemon cuts it: at a NUL, then at the comment.
+        const std::string fullLine = line.text.substr(0, line.text.find('\0'));
+        const std::string beforeComment = fullLine.substr(0, fullLine.find('#'));
+        if (!trimBlanks(beforeComment).empty()) {
+          findings.warn(
+              path, line.number,
+              "no \"=\" in " + quoted(trimBlanks(beforeComment)) + ": the daemon skips this line");
+        }
+        break;
+      }
+      case PropertiesLine::Entry: {
+        const std::string keyCore = trimSpaces(line.key);
+        if (keyCore != line.key ||
+            (!line.value.empty() && (line.value[0] == ' ' || line.value[0] == '\t'))) {
+          std::string message = "blanks around \"=\": the daemon reads the key " +
+                                quoted(line.key) + " and the value " + quoted(line.value) +
+                                ", blanks included";
+          const DaemonKey* key = daemonKeyNamed(keyCore);
+          if (key != nullptr && keyCore != line.key) {
+            message +=
+                ", so " + keyCore + " keeps its default, " + std::to_string(key->defaultValue);
+          }
+          findings.warn(path, line.number, message);
+        }
+        auto [first, inserted] = firstLineOfKey.emplace(line.key, line.number);
+        if (!inserted) {
+          findings.warn(path, line.number,
+                        "key " + quoted(line.key) + " given again (first at line " +
+                            std::to_string(first->second) + "): the daemon keeps the first");
+          break;
+        }
+        checkKey(path, line, keyCore, findings);
+        break;
+      }
+    }
+  }
+}
+
+PropertiesReview reviewPropertiesFile(const std::string& path, Findings& findings) {
+  PropertiesReview review;
+  review.path = path;
+  std::ifstream in(path);
+  if (!in) {
+    findings.error(path, 0, std::string("cannot be read: ") + std::strerror(errno));
+    return review;
+  }
+  review.readable = true;
+  std::vector<PropertiesLine> lines;
+  forEachPropertiesLine(in, [&lines](const PropertiesLine& line) { lines.push_back(line); });
+  checkPropertiesLines(path, lines, findings);
+
+  // The effective values through the daemon's own class.
+  cProperties properties;
+  properties.load(path.c_str());
+  for (const DaemonKey& key : daemonKeys()) {
+    DaemonKeyValue value{key, properties.getInt(key.name, key.defaultValue), 0};
+    for (const PropertiesLine& line : lines) {
+      if (line.kind == PropertiesLine::Entry && line.key == key.name) {
+        value.line = line.number;
+        break;
+      }
+    }
+    review.values.push_back(value);
+  }
+  for (const PropertiesLine& line : lines) {
+    if (line.kind == PropertiesLine::Entry && startsWith(line.key, kLoggingPrefix)) {
+      ++review.loggingKeys;
+    }
+  }
+  return review;
+}

@@ -1,0 +1,387 @@
+#include "ValueChecks.h"
+
+#include <set>
+#include <vector>
+
+#include "NumberText.h"
+#include "ParameterUse.h"
+#include "TextTools.h"
+
+namespace {
+
+class ValueChecker {
+ public:
+  ValueChecker(const SeenConfiguration& seen, Findings& findings)
+      : mSeen(seen), mFeatures(controllerFeatures(seen)), mFindings(findings) {}
+
+  void run() {
+    checkOptionBytes();
+    checkNumberOfAircons();
+    checkPullInOrder();
+    checkDropOuts();
+    checkGoalTemperature();
+    checkEmergencyFanBand();
+    checkRamps();
+    checkTimersThatNeverRunOut();
+    checkStepSizes();
+    checkAbsentParameters();
+  }
+
+ private:
+  const EffectiveValue& value(const char* name) const { return *mSeen.find(name); }
+
+  bool inUse(const EffectiveValue& v) const {
+    return !unusedBecause(v.definition.name, mFeatures).has_value();
+  }
+
+  // "30 degC", or "absent, so 0 degC".
+  static std::string describe(const EffectiveValue& v) {
+    const std::string shown = withUnit(formatNumber(v.value), v.definition.unit);
+    return v.present ? shown : "absent, so " + shown;
+  }
+
+  // "aircon1PullIn (30 degC)".
+  static std::string named(const EffectiveValue& v) {
+    return std::string(v.definition.name) + " (" + describe(v) + ")";
+  }
+
+  // A warning about `subject`, at its line; when it is absent, at the line
+  // of the first of `others` present in the same file, or at no line.
+  // Absent parameters named in a warning get no separate "absent" warning.
+  void warn(const EffectiveValue& subject, const std::string& message,
+            std::vector<const EffectiveValue*> others = {}) {
+    long line = subject.line;
+    for (const EffectiveValue* other : others) {
+      if (line == 0 && other->file == subject.file) {
+        line = other->line;
+      }
+      if (!other->present) {
+        mCovered.insert(other->definition.name);
+      }
+    }
+    if (!subject.present) {
+      mCovered.insert(subject.definition.name);
+    }
+    mFindings.warn(mSeen.file(subject.file).path, line, message);
+  }
+
+  // "useFreeAir 257 is stored as 1 (the setting is one byte)" or "useFreeAir is 2".
+  static std::string storedByte(const EffectiveValue& v, bool& wrapped) {
+    const long written = parseInteger(v.text.c_str());
+    wrapped = v.present && written != static_cast<long>(v.value);
+    const std::string stored = formatNumber(v.value);
+    if (wrapped) {
+      return std::string(v.definition.name) + " " + std::to_string(written) + " is stored as " +
+             stored + " (the setting is one byte)";
+    }
+    return std::string(v.definition.name) + " is " + stored;
+  }
+
+  void checkOptionBytes() {
+    struct Option {
+      const char* name;
+      const char* feature;
+    };
+    for (const Option& option : {Option{"useFreeAir", "free-air cooling"},
+                                 Option{"useFanInHiTemp", "the emergency fan band"}}) {
+      const EffectiveValue& v = value(option.name);
+      bool wrapped = false;
+      const std::string head = storedByte(v, wrapped);
+      if (v.value > 1) {
+        warn(v,
+             head + ", which leaves " + option.feature + " off: only 1 turns it on; write 0 or 1");
+      } else if (wrapped) {
+        warn(v, head + ": " + option.feature + " is " + (v.value == 1 ? "on" : "off") + "; write " +
+                    formatNumber(v.value));
+      }
+    }
+    const EffectiveValue& rotation = value("airconRotation");
+    bool wrapped = false;
+    const std::string head = storedByte(rotation, wrapped);
+    if (rotation.value > 1) {
+      warn(rotation, head + ", which turns rotation on as any value but 0 does; write 1");
+    } else if (wrapped) {
+      warn(rotation, head + ": rotation is " + (rotation.value == 1 ? "on" : "off") + "; write " +
+                         formatNumber(rotation.value));
+    }
+  }
+
+  static std::string airconList(const std::set<int>& units) {
+    if (units.empty()) {
+      return "no air conditioner";
+    }
+    if (units.size() == 2) {
+      return "aircons 1 and 2";
+    }
+    return "aircon " + std::to_string(*units.begin()) + " only";
+  }
+
+  void checkNumberOfAircons() {
+    const EffectiveValue& v = value("numberOfAircons");
+    bool wrapped = false;
+    const std::string head = storedByte(v, wrapped);
+    if (v.value > 2) {
+      warn(v, head +
+                  ": the controller knows 0, 1 or 2 air conditioners; with more, emergency "
+                  "cooling switches none of them");
+      return;
+    }
+    if (wrapped) {
+      warn(v, head + "; write " + formatNumber(v.value));
+    }
+    std::set<int> setUp;
+    for (const SeenSetupCall& call : mSeen.setupCalls) {
+      if (call.kind == SeenSetupCall::Aircon &&
+          (call.airconNumber == 1 || call.airconNumber == 2)) {
+        setUp.insert(call.airconNumber);
+      }
+    }
+    std::set<int> expected;
+    for (int unit = 1; unit <= static_cast<int>(v.value); ++unit) {
+      expected.insert(unit);
+    }
+    if (setUp == expected) {
+      return;
+    }
+    std::string consequence;
+    for (int unit : {1, 2}) {
+      const bool wanted = expected.count(unit) > 0;
+      if (wanted != (setUp.count(unit) > 0)) {
+        consequence += consequence.empty() ? ": " : "; ";
+        consequence += "aircon " + std::to_string(unit) +
+                       (wanted ? " is switched but has no port" : " is never switched");
+      }
+    }
+    warn(v, "numberOfAircons is " + (v.present ? formatNumber(v.value) : "absent, so 0") +
+                " but the settings file sets up " + airconList(setUp) + consequence);
+  }
+
+  // coolingPullIn <= aircon1PullIn <= aircon2PullIn <= hiTemperaturePullIn,
+  // over the ones in use.
+  void checkPullInOrder() {
+    std::vector<const EffectiveValue*> chain;
+    for (const char* name :
+         {"coolingPullIn", "aircon1PullIn", "aircon2PullIn", "hiTemperaturePullIn"}) {
+      if (inUse(value(name))) {
+        chain.push_back(&value(name));
+      }
+    }
+    for (std::size_t i = 1; i < chain.size(); ++i) {
+      const EffectiveValue& lower = *chain[i - 1];
+      const EffectiveValue& upper = *chain[i];
+      if (!(upper.value < lower.value)) {
+        continue;
+      }
+      const std::string lowerName = lower.definition.name;
+      const std::string upperName = upper.definition.name;
+      std::string consequence;
+      if (upperName == "hiTemperaturePullIn") {
+        consequence =
+            "emergency cooling (everything on) starts before the room reaches " + lowerName;
+      } else if (lowerName == "coolingPullIn") {
+        consequence =
+            "with free-air cooling on, nothing cools until the room reaches coolingPullIn, "
+            "even above aircon1PullIn";
+      } else {
+        consequence =
+            "the second air conditioner is called for at a lower temperature than the first";
+      }
+      warn(upper, named(upper) + " is below " + named(lower) + ": " + consequence, {&lower});
+    }
+  }
+
+  void checkDropOuts() {
+    struct Pair {
+      const char* dropOut;
+      const char* pullIn;
+      const char* what;
+    };
+    for (const Pair& pair :
+         {Pair{"aircon1DropOut", "aircon1PullIn", "the first air conditioner"},
+          Pair{"aircon2DropOut", "aircon2PullIn", "the second air conditioner"},
+          Pair{"hiTemperatureDropOut", "hiTemperaturePullIn", "emergency cooling"}}) {
+      const EffectiveValue& dropOut = value(pair.dropOut);
+      const EffectiveValue& pullIn = value(pair.pullIn);
+      if (!inUse(dropOut) || dropOut.value < pullIn.value) {
+        continue;
+      }
+      warn(dropOut,
+           named(dropOut) + " is not below " + named(pullIn) + ": " + pair.what +
+               " can stop at a temperature that starts it again, so it goes on and off",
+           {&pullIn});
+    }
+  }
+
+  // Free-air cooling regulates towards the goal only between coolingPullIn
+  // (below it free air stops) and aircon1PullIn (from there an air
+  // conditioner is called for).
+  void checkGoalTemperature() {
+    const EffectiveValue& goal = value("goalTemperature");
+    if (!inUse(goal)) {
+      return;
+    }
+    const EffectiveValue& coolingPullIn = value("coolingPullIn");
+    const EffectiveValue& aircon1PullIn = value("aircon1PullIn");
+    if (goal.value < coolingPullIn.value) {
+      warn(goal,
+           named(goal) + " is below " + named(coolingPullIn) +
+               ": free-air cooling stops below coolingPullIn, so the room is always above the "
+               "goal and the fan is only ever sped up",
+           {&coolingPullIn});
+    } else if (goal.value > aircon1PullIn.value) {
+      warn(goal,
+           named(goal) + " is above " + named(aircon1PullIn) +
+               ": an air conditioner is called for before the room is cooled to the goal",
+           {&aircon1PullIn});
+    }
+  }
+
+  // The band runs from hiTempFanPullIn - 2 up to hiTempFanPullIn, and only
+  // while an emergency lasts: from hiTemperaturePullIn until the room falls
+  // below hiTemperatureDropOut.
+  void checkEmergencyFanBand() {
+    const EffectiveValue& pullIn = value("hiTempFanPullIn");
+    if (!inUse(pullIn)) {
+      return;
+    }
+    const EffectiveValue& dropOut = value("hiTemperatureDropOut");
+    const float lowerEdge = static_cast<float>(pullIn.value) - 2.0f;
+    if (!(lowerEdge < dropOut.value)) {
+      return;
+    }
+    warn(pullIn,
+         named(pullIn) + ": the emergency fan band runs from " + formatNumber(lowerEdge) + " to " +
+             withUnit(formatNumber(pullIn.value), "degC") + ", but emergency cooling ends below " +
+             named(dropOut) +
+             ": the room never gets below the band during an emergency, so once the fan has "
+             "ramped up it does not ramp down before the emergency ends",
+         {&dropOut});
+  }
+
+  void checkRamps() {
+    struct Ramp {
+      const char* name;
+      const char* consequence;
+    };
+    for (const Ramp& ramp :
+         {Ramp{"fanRampDownTimeValue",
+               "the fan is never ramped down once an air conditioner or an emergency takes over"},
+          Ramp{"fanRampUpTimeValue", "the fan never ramps up in an emergency"}}) {
+      const EffectiveValue& v = value(ramp.name);
+      if (!inUse(v) || v.value >= 10) {
+        continue;
+      }
+      warn(v, named(v) + " is below 10: its timer is loaded with " + formatNumber(v.value) +
+                  " / 10 = 0 passes and never runs out, so " + ramp.consequence);
+    }
+  }
+
+  void checkTimersThatNeverRunOut() {
+    struct Timer {
+      const char* name;
+      const char* consequence;
+    };
+    for (const Timer& timer : {
+             Timer{"aircon1MinimumRunTimeValue",
+                   "single-aircon cooling never ends by itself; only an emergency takes over"},
+             Timer{"aircon2MinimumRunTimeValue",
+                   "two-aircon cooling never releases the second air conditioner"},
+             Timer{"airconRunTimeAfterDropOutValue",
+                   "after free-air cooling takes over, the air conditioner keeps running"},
+             Timer{"fanMinimumRunTimePreCoolingValue",
+                   "free-air cooling never gets past its first run, so the fan speed is never "
+                   "regulated"},
+             Timer{"fanMinimumRunTimePreAirconValue",
+                   "the full-speed fan run before an air conditioner never ends, so free-air "
+                   "cooling never calls for one"},
+             Timer{"fanSpeedIncreaseTimeOutValue",
+                   "after its first step up the fan regulation waits until the room reaches "
+                   "aircon1PullIn"},
+             Timer{"fanSpeedDecreaseTimeOutValue",
+                   "after its first step down the fan regulation waits until the room reaches "
+                   "aircon1PullIn"},
+         }) {
+      const EffectiveValue& v = value(timer.name);
+      if (inUse(v) && v.value == 0) {
+        warn(v, named(v) + " never runs out: " + timer.consequence);
+      }
+    }
+  }
+
+  void checkStepSizes() {
+    const EffectiveValue& up = value("fanSpeedStepUpSize");
+    const EffectiveValue& down = value("fanSpeedStepDownSize");
+    if (!inUse(up)) {
+      return;
+    }
+    if (up.value < 0) {
+      warn(up, named(up) + " is negative: a step up lowers the fan speed, without limit");
+    } else if (up.value == 0) {
+      warn(up, named(up) + " never speeds the fan up");
+    } else if (up.value > 100) {
+      warn(up, named(up) + " is above 100 %: one step takes the fan to full speed");
+    }
+    if (down.value < 0) {
+      warn(down, named(down) + " is negative: a step down raises the fan speed, without limit");
+    } else if (down.value == 0) {
+      warn(down, named(down) + " never slows the fan down");
+    } else if (down.value > 100) {
+      warn(down, named(down) + " is above 100 %: the fan speed is never stepped down");
+    }
+  }
+
+  // Thresholds, durations and steps in use that no element sets stay 0.
+  // (Options and numberOfAircons at 0 are a choice, judged above.)
+  void checkAbsentParameters() {
+    for (const EffectiveValue& v : mSeen.values) {
+      const std::string name = v.definition.name;
+      const bool choice = v.definition.conversion == ParameterConversion::Byte;
+      if (v.present || choice || !inUse(v) || mCovered.count(name) > 0) {
+        continue;
+      }
+      warn(v, name + " is absent: the controller uses " + withUnit("0", v.definition.unit));
+    }
+  }
+
+  const SeenConfiguration& mSeen;
+  const ControllerFeatures mFeatures;
+  Findings& mFindings;
+  std::set<std::string> mCovered;  // absent parameters a warning already named
+};
+
+// The daemon does no control without both probes and at least one output.
+void checkIdleSetup(const SeenConfiguration& seen, Findings& findings) {
+  bool internalProbe = false;
+  bool externalProbe = false;
+  bool output = false;
+  for (const SeenSetupCall& call : seen.setupCalls) {
+    internalProbe |= call.kind == SeenSetupCall::InternalProbe;
+    externalProbe |= call.kind == SeenSetupCall::ExternalProbe;
+    output |=
+        call.kind == SeenSetupCall::Fan ||
+        (call.kind == SeenSetupCall::Aircon && (call.airconNumber == 1 || call.airconNumber == 2));
+  }
+  const std::string& path = seen.settings.path;
+  if (!internalProbe) {
+    findings.warn(path, 0,
+                  "no internalProbeLabel: without an internal probe the daemon stays idle");
+  }
+  if (!externalProbe) {
+    findings.warn(path, 0,
+                  "no externalProbeLabel: without an external probe the daemon stays idle");
+  }
+  if (!output) {
+    findings.warn(path, 0, "no air conditioner and no fan is set up: the daemon stays idle");
+  }
+}
+
+}  // namespace
+
+void checkValues(const SeenConfiguration& seen, Findings& findings) {
+  if (seen.settings.state == SeenFile::Read) {
+    checkIdleSetup(seen, findings);
+  }
+  if (seen.bothRead()) {
+    ValueChecker(seen, findings).run();
+  }
+}

@@ -1,0 +1,16 @@
+// Checks of the values the controller ends up with, taken together: option
+// bytes, the number of air conditioners against the ports set up, the order
+// of the thresholds, timers that never run out, fan steps, parameters left
+// at 0, and set-ups that leave the daemon idle. Only parameters that play a
+// part with the options chosen are judged.
+#ifndef FRIGEL_CHECK_VALUECHECKS_H
+#define FRIGEL_CHECK_VALUECHECKS_H
+
+#include "Findings.h"
+#include "ParameterReading.h"
+
+// Adds a warning for each problem. Needs both files read; a file that was
+// not read has already been reported, and its zeros would only add noise.
+void checkValues(const SeenConfiguration& seen, Findings& findings);
+
+#endif
