@@ -10,6 +10,7 @@
 #include <cQlog.h>
 
 #include "Globals.h"
+#include "daemonKeys.h"
 #include "etcPaths.h"
 #include "frigel.h"
 #include "iostub.h"
@@ -54,8 +55,6 @@ bool setup_sigint() {
 namespace {
 
 constexpr unsigned kIdleSleepSeconds = 2;
-constexpr int kDefaultSyncTimeSeconds = 300;
-constexpr int kDefaultProbeStaleSeconds = 900;
 
 uint64_t monotonicSeconds() {
   timespec now = {};
@@ -99,10 +98,10 @@ int main(int /*argc*/, char** /*argv*/) {
   getParametersFromFile();
   translator.setSomethingChanged(true);
   cQlog log("Supervisor");
-  const int passPeriodMicroseconds = props.getInt("PassPeriodMicroseconds", 0);
+  const int passPeriodMicroseconds = props.getInt(kPassPeriodKey, kDefaultPassPeriodMicroseconds);
   logEffectiveParameters(log, passPeriodMicroseconds);
   OperatorStatus status(log, statusDirectory(),
-                        props.getInt("ProbeStaleSeconds", kDefaultProbeStaleSeconds));
+                        props.getInt(kProbeStaleKey, kDefaultProbeStaleSeconds));
   if (!translator.updateValues()) {
     // Set-up incomplete: no control at all, only wait to be stopped.
     status.idle();
@@ -112,7 +111,7 @@ int main(int /*argc*/, char** /*argv*/) {
     return 0;
   }
   std::unique_ptr<PassPacing> pacing = makePassPacing(passPeriodMicroseconds, log);
-  Repoll repoll(props.getInt("SyncTime", kDefaultSyncTimeSeconds));
+  Repoll repoll(props.getInt(kSyncTimeKey, kDefaultSyncTimeSeconds));
   while (running) {
     repoll.runIfDue();
     pacing->waitForPassEnd();

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 
+#include "daemonKeys.h"
 #include "passPacing.h"
 #include "TextTools.h"
 
@@ -45,10 +46,10 @@ const DaemonKey* daemonKeyNamed(const std::string& name) {
 // What the daemon makes of a value of its key.
 std::string effectOf(const DaemonKey& key, int value) {
   const std::string name = key.name;
-  if (name == "SyncTime") {
+  if (name == kSyncTimeKey) {
     return value <= 0 ? "the re-poll is off" : "a re-poll every " + std::to_string(value) + " s";
   }
-  if (name == "ProbeStaleSeconds") {
+  if (name == kProbeStaleKey) {
     return value <= 0 ? "the stale-probe check is off"
                       : "a probe is stale after " + std::to_string(value) + " s";
   }
@@ -150,16 +151,16 @@ void checkKey(const std::string& path, const PropertiesLine& line, const std::st
 
 const std::vector<DaemonKey>& daemonKeys() {
   static const std::vector<DaemonKey> keys = {
-      {"SyncTime", 300, "s"},
-      {"PassPeriodMicroseconds", 0, "us"},
-      {"ProbeStaleSeconds", 900, "s"},
+      {kSyncTimeKey, kDefaultSyncTimeSeconds, "s"},
+      {kPassPeriodKey, kDefaultPassPeriodMicroseconds, "us"},
+      {kProbeStaleKey, kDefaultProbeStaleSeconds, "s"},
   };
   return keys;
 }
 
 int PropertiesReview::passPeriodMicroseconds() const {
   for (const DaemonKeyValue& value : values) {
-    if (std::string(value.key.name) == "PassPeriodMicroseconds") {
+    if (std::string(value.key.name) == kPassPeriodKey) {
       if (value.value <= 0) {
         return 0;
       }

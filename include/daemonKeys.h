@@ -1,0 +1,21 @@
+// The keys of the properties file that the daemon itself reads, with their
+// defaults. Every other key belongs to the logging library.
+#ifndef FRIGEL_DAEMONKEYS_H
+#define FRIGEL_DAEMONKEYS_H
+
+// Seconds between re-polls of the probes (which also re-send every output's
+// state); 0 or less turns the re-poll off.
+constexpr const char* kSyncTimeKey = "SyncTime";
+constexpr int kDefaultSyncTimeSeconds = 300;
+
+// Microseconds a pass lasts with exact pacing; 0 (the default) keeps the
+// literal loop of 100 short sleeps.
+constexpr const char* kPassPeriodKey = "PassPeriodMicroseconds";
+constexpr int kDefaultPassPeriodMicroseconds = 0;
+
+// Seconds without a new value after which a probe is reported stale; 0 or
+// less turns the check off.
+constexpr const char* kProbeStaleKey = "ProbeStaleSeconds";
+constexpr int kDefaultProbeStaleSeconds = 900;
+
+#endif
