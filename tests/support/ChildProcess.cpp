@@ -24,14 +24,14 @@ int remainingMs(Clock::time_point deadline) {
 }
 
 // FRIGEL_TEST_EMULATOR, split on blanks: a command that every child is
-// started through (e.g. "/usr/bin/qemu-arm-static -L /usr/arm-linux-gnueabihf"
-// when the tests run on a build host that cannot execute target programs
-// directly). Empty when unset.
+// started through (e.g. "/usr/bin/qemu-arm-static -L /" when the tests run
+// on a build host that cannot execute target programs directly). A cross
+// build compiles its emulator in as the default; empty for a native build.
 std::vector<std::string> emulatorPrefix() {
   std::vector<std::string> words;
   const char* value = std::getenv("FRIGEL_TEST_EMULATOR");
   if (value == nullptr) {
-    return words;
+    value = FRIGEL_DEFAULT_TEST_EMULATOR;
   }
   std::string word;
   for (const char* c = value;; ++c) {
