@@ -164,6 +164,8 @@ struct cObjectClient::Impl {
   bool connected = false;
   uint64_t generation = 0;  // bumped on every drop; stale queued writes are skipped
   bool writeInProgress = false;
+  // The receiver waits for a write to end before it closes the socket.
+  bool closeWaiting = false;
 
   std::deque<Outgoing> sendQueue;
   std::map<uint32_t, PendingReply*> pending;
@@ -298,7 +300,9 @@ struct cObjectClient::Impl {
     }
     connected = false;
     ::shutdown(fd, SHUT_RDWR);  // ends a write blocked on a full socket
+    closeWaiting = true;
     sendChanged.wait(lock, [&] { return !writeInProgress; });
+    closeWaiting = false;
     ::close(fd);
     fd = -1;
     ++generation;
@@ -336,6 +340,54 @@ struct cObjectClient::Impl {
       writeInProgress = false;
       sendChanged.notify_all();
     }
+  }
+
+  // Writes `bytes` at once from the calling thread when nothing is queued or
+  // being written: waking the transmitter costs more than the write itself,
+  // and a daemon sets an output on every pass. Never blocks on the socket:
+  // what a full socket buffer does not take now is queued, ahead of anything
+  // queued meanwhile, for the transmitter. Otherwise the bytes are queued.
+  // False when disconnected or the queue is full.
+  bool sendOrQueue(std::unique_lock<std::mutex>& lock, std::vector<uint8_t>&& bytes) {
+    if (!connected || stopping || fd < 0) {
+      return false;
+    }
+    if (writeInProgress || !sendQueue.empty()) {
+      return enqueueLocked(std::move(bytes));
+    }
+    // The receiver does not close the socket (nor start a new connection)
+    // while a write is in progress, so fd and generation hold until it ends.
+    const int writeFd = fd;
+    writeInProgress = true;
+    lock.unlock();
+    std::size_t sent = 0;
+    bool broken = false;
+    while (sent < bytes.size()) {
+      ssize_t n = ::send(writeFd, bytes.data() + sent, bytes.size() - sent,
+                         MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (n > 0) {
+        sent += static_cast<std::size_t>(n);
+      } else if (n < 0 && errno == EINTR) {
+        continue;
+      } else {
+        broken = !(n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK));
+        break;
+      }
+    }
+    if (broken) {
+      ::shutdown(writeFd, SHUT_RDWR);  // the receiver sees it and reconnects
+    }
+    lock.lock();
+    writeInProgress = false;
+    const bool remainder = !broken && sent < bytes.size();
+    if (remainder) {
+      bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(sent));
+      sendQueue.push_front({generation, std::move(bytes)});
+    }
+    if (remainder || closeWaiting) {
+      sendChanged.notify_all();
+    }
+    return true;
   }
 
   // Queues `bytes` for the current connection. False when disconnected or
@@ -402,10 +454,12 @@ struct cObjectClient::Impl {
     PendingReply waiting;
     waiting.expectedKind = expectedKind;
     std::unique_lock<std::mutex> lock(mutex);
-    if (!enqueueLocked(std::move(bytes))) {
+    // Registered before the request leaves, so no reply can come too early.
+    pending[frame.requestId] = &waiting;
+    if (!sendOrQueue(lock, std::move(bytes))) {
+      pending.erase(frame.requestId);
       return nullptr;
     }
-    pending[frame.requestId] = &waiting;
     replyArrived.wait_for(lock, std::chrono::milliseconds(kReplyTimeoutMs),
                           [&] { return waiting.done || stopping; });
     pending.erase(frame.requestId);  // still there after a time-out or a stop
@@ -539,6 +593,6 @@ int cObjectClient::set(cObject* object) {
   if (!vulowire::encodeFrame(frame, bytes)) {
     return -1;
   }
-  std::lock_guard<std::mutex> lock(mImpl->mutex);
-  return mImpl->enqueueLocked(std::move(bytes)) ? 0 : -1;
+  std::unique_lock<std::mutex> lock(mImpl->mutex);
+  return mImpl->sendOrQueue(lock, std::move(bytes)) ? 0 : -1;
 }

@@ -14,8 +14,9 @@ namespace {
 // request id, message type, sequence number, flags, object count.
 constexpr std::size_t kLengthPrefixBytes = 4;
 constexpr std::size_t kHeaderBytes = 1 + 1 + 4 + 1 + 1 + 1 + 2;
-// Bytes of an object header: type and body length.
-constexpr std::size_t kObjectHeaderBytes = 1 + 4;
+// Room reserved per object when encoding: its header (type, body length)
+// and a port body with a short label.
+constexpr std::size_t kTypicalObjectBytes = 1 + 4 + 64;
 constexpr uint8_t kFlagEvent = 0x01;
 constexpr std::size_t kMaxObjectsPerFrame = 0xFFFF;
 
@@ -369,6 +370,8 @@ bool encodeFrame(const Frame& frame, std::vector<uint8_t>& out) {
     return false;
   }
   std::vector<uint8_t> bytes;
+  // Most frames (one port or trend) fit in this without growing.
+  bytes.reserve(kLengthPrefixBytes + kHeaderBytes + frame.objects.size() * kTypicalObjectBytes);
   Writer w(bytes);
   w.u32(0);  // length prefix, patched below
   w.u8(kVersion);
