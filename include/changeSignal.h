@@ -14,7 +14,8 @@ class ChangeSignal {
   ChangeSignal(const ChangeSignal&) = delete;
   ChangeSignal& operator=(const ChangeSignal&) = delete;
 
-  // Creates the eventfd; false when the system refuses one.
+  // Creates the eventfd and the deadline timer; false when the system
+  // refuses one.
   bool open();
   // Raises the signal (from any thread).
   void notify();
@@ -23,7 +24,8 @@ class ChangeSignal {
   bool waitUntil(const timespec& deadline);
 
  private:
-  int mFd = -1;
+  int mFd = -1;       // eventfd raised by notify()
+  int mTimerFd = -1;  // absolute CLOCK_MONOTONIC timer for the deadline
 };
 
 // The signal the translator raises when a probe value has arrived.

@@ -3,9 +3,11 @@
 #include <errno.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <initializer_list>
 
 ChangeSignal probeChangeSignal;
 
@@ -31,8 +33,10 @@ timespec timeLeft(const timespec& deadline) {
 }  // namespace
 
 ChangeSignal::~ChangeSignal() {
-  if (mFd >= 0) {
-    ::close(mFd);
+  for (int fd : {mFd, mTimerFd}) {
+    if (fd >= 0) {
+      ::close(fd);
+    }
   }
 }
 
@@ -40,7 +44,10 @@ bool ChangeSignal::open() {
   if (mFd < 0) {
     mFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   }
-  return mFd >= 0;
+  if (mTimerFd < 0) {
+    mTimerFd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+  }
+  return mFd >= 0 && mTimerFd >= 0;
 }
 
 void ChangeSignal::notify() {
@@ -53,17 +60,31 @@ void ChangeSignal::notify() {
 
 bool ChangeSignal::waitUntil(const timespec& deadline) {
   timespec left = timeLeft(deadline);
-  if (mFd < 0) {
-    if (left.tv_sec != 0 || left.tv_nsec != 0) {
-      clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
-    }
+  if (left.tv_sec == 0 && left.tv_nsec == 0) {
     return false;
   }
-  pollfd event = {mFd, POLLIN, 0};
-  if (::ppoll(&event, 1, &left, nullptr) > 0) {
-    uint64_t count = 0;
+  if (mFd < 0 || mTimerFd < 0) {
+    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
+    return false;
+  }
+  // An absolute timer rather than a poll time-out: the kernel stretches a
+  // time-out by a share of its length, a timer fires on time.
+  const itimerspec at = {{0, 0}, deadline};
+  if (::timerfd_settime(mTimerFd, TFD_TIMER_ABSTIME, &at, nullptr) != 0) {
+    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
+    return false;
+  }
+  pollfd events[2] = {{mFd, POLLIN, 0}, {mTimerFd, POLLIN, 0}};
+  if (::poll(events, 2, -1) <= 0) {
+    return false;  // a caught signal (EINTR)
+  }
+  uint64_t count = 0;
+  if (events[1].revents & POLLIN) {
+    (void)!::read(mTimerFd, &count, sizeof count);
+  }
+  if (events[0].revents & POLLIN) {
     (void)!::read(mFd, &count, sizeof count);
     return true;
   }
-  return false;  // the deadline, or a caught signal (EINTR)
+  return false;
 }
