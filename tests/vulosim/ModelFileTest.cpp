@@ -52,14 +52,14 @@ class ModelFileTest : public ::testing::Test {
   // bound to the test site.
   std::string problemWith(const std::string& text) {
     const std::string path = folder.write("model.xml", text);
-    ModelSpec spec;
+    ModelSpec definition;
     std::string error;
-    if (!loadModelFile(path, spec, error)) {
+    if (!loadModelFile(path, definition, error)) {
       EXPECT_EQ(error.rfind(path, 0), 0u) << "names the file: " << error;
       return error;
     }
     ModelPorts ports;
-    if (!bindModelPorts(spec, path, site, ports, error)) {
+    if (!bindModelPorts(definition, path, site, ports, error)) {
       EXPECT_EQ(error.rfind(path, 0), 0u) << "names the file: " << error;
       return error;
     }
@@ -72,39 +72,39 @@ class ModelFileTest : public ::testing::Test {
 
 TEST_F(ModelFileTest, ReadsEverySetting) {
   const std::string path = folder.write("model.xml", kGoodModel);
-  ModelSpec spec;
+  ModelSpec definition;
   std::string error;
-  ASSERT_TRUE(loadModelFile(path, spec, error)) << error;
-  EXPECT_DOUBLE_EQ(spec.stepS, 2.0);
-  EXPECT_DOUBLE_EQ(spec.factor, 100.0);
-  EXPECT_EQ(spec.totalSteps(), 1800u);
-  EXPECT_EQ(spec.stepsPerRecord(), 60u);
-  EXPECT_DOUBLE_EQ(spec.startClockS, 21600.0);
-  EXPECT_TRUE(spec.waitForClient);
-  EXPECT_DOUBLE_EQ(spec.heatCapacityJPerK, 500000.0);
-  ASSERT_TRUE(spec.initialC);
-  EXPECT_DOUBLE_EQ(*spec.initialC, 22.0);
-  EXPECT_DOUBLE_EQ(spec.loadW.at(12345.0), 3000.0);
-  EXPECT_DOUBLE_EQ(spec.wallConductanceWPerK, 100.0);
-  EXPECT_DOUBLE_EQ(spec.outside.at(4 * 3600.0), 17.0);
-  EXPECT_DOUBLE_EQ(spec.outside.at(14 * 3600.0), 35.0);
-  EXPECT_EQ(spec.internalLabel, "temp-in");
-  EXPECT_EQ(spec.externalLabel, "temp-out");
-  EXPECT_DOUBLE_EQ(spec.resolutionC, 0.1);
-  EXPECT_DOUBLE_EQ(spec.noiseC, 0.05);
-  EXPECT_EQ(spec.seed, 7u);
-  ASSERT_EQ(spec.aircons.size(), 2u);  // in number order
-  EXPECT_EQ(spec.aircons[0].number, 1);
-  EXPECT_EQ(spec.aircons[0].label, "ac-1");
-  EXPECT_DOUBLE_EQ(spec.aircons[0].coolingW, 3500.0);
-  EXPECT_DOUBLE_EQ(spec.aircons[1].electricW, 1100.0);
-  ASSERT_TRUE(spec.fan);
-  EXPECT_DOUBLE_EQ(spec.fan->airflowM3PerH, 1500.0);
-  ASSERT_EQ(spec.thresholds.size(), 2u);
-  EXPECT_EQ(spec.thresholds[1].name, "emergency");
+  ASSERT_TRUE(loadModelFile(path, definition, error)) << error;
+  EXPECT_DOUBLE_EQ(definition.stepS, 2.0);
+  EXPECT_DOUBLE_EQ(definition.factor, 100.0);
+  EXPECT_EQ(definition.totalSteps(), 1800u);
+  EXPECT_EQ(definition.stepsPerRecord(), 60u);
+  EXPECT_DOUBLE_EQ(definition.startClockS, 21600.0);
+  EXPECT_TRUE(definition.waitForClient);
+  EXPECT_DOUBLE_EQ(definition.heatCapacityJPerK, 500000.0);
+  ASSERT_TRUE(definition.initialC);
+  EXPECT_DOUBLE_EQ(*definition.initialC, 22.0);
+  EXPECT_DOUBLE_EQ(definition.loadW.at(12345.0), 3000.0);
+  EXPECT_DOUBLE_EQ(definition.wallConductanceWPerK, 100.0);
+  EXPECT_DOUBLE_EQ(definition.outside.at(4 * 3600.0), 17.0);
+  EXPECT_DOUBLE_EQ(definition.outside.at(14 * 3600.0), 35.0);
+  EXPECT_EQ(definition.internalLabel, "temp-in");
+  EXPECT_EQ(definition.externalLabel, "temp-out");
+  EXPECT_DOUBLE_EQ(definition.resolutionC, 0.1);
+  EXPECT_DOUBLE_EQ(definition.noiseC, 0.05);
+  EXPECT_EQ(definition.seed, 7u);
+  ASSERT_EQ(definition.aircons.size(), 2u);  // in number order
+  EXPECT_EQ(definition.aircons[0].number, 1);
+  EXPECT_EQ(definition.aircons[0].label, "ac-1");
+  EXPECT_DOUBLE_EQ(definition.aircons[0].coolingW, 3500.0);
+  EXPECT_DOUBLE_EQ(definition.aircons[1].electricW, 1100.0);
+  ASSERT_TRUE(definition.fan);
+  EXPECT_DOUBLE_EQ(definition.fan->airflowM3PerH, 1500.0);
+  ASSERT_EQ(definition.thresholds.size(), 2u);
+  EXPECT_EQ(definition.thresholds[1].name, "emergency");
 
   ModelPorts ports;
-  ASSERT_TRUE(bindModelPorts(spec, path, site, ports, error)) << error;
+  ASSERT_TRUE(bindModelPorts(definition, path, site, ports, error)) << error;
   EXPECT_EQ(ports.internalInputs, std::vector<std::size_t>{0});
   EXPECT_EQ(ports.externalInputs, std::vector<std::size_t>{1});
   EXPECT_EQ(ports.aircon[0], 3u);
@@ -118,21 +118,21 @@ TEST_F(ModelFileTest, OptionalPartsHaveDefaults) {
       "<load watts=\"0\"/><walls conductance=\"0\"/><outside min=\"1\" max=\"2\"/>"
       "<probes internal=\"twin\" external=\"temp-out\"/></model>";
   const std::string path = folder.write("minimal.xml", minimal);
-  ModelSpec spec;
+  ModelSpec definition;
   std::string error;
-  ASSERT_TRUE(loadModelFile(path, spec, error)) << error;
-  EXPECT_FALSE(spec.initialC);
-  EXPECT_FALSE(spec.waitForClient);
-  EXPECT_DOUBLE_EQ(spec.startClockS, 0.0);
-  EXPECT_DOUBLE_EQ(spec.recordIntervalS, 7.0);         // 60 is not a whole number of 7 s steps
-  EXPECT_DOUBLE_EQ(spec.outside.at(5 * 3600.0), 1.0);  // coldest at 5, warmest at 15
-  EXPECT_DOUBLE_EQ(spec.outside.at(15 * 3600.0), 2.0);
-  EXPECT_DOUBLE_EQ(spec.resolutionC, 0.0);
-  EXPECT_EQ(spec.seed, 1u);
-  EXPECT_TRUE(spec.aircons.empty());
-  EXPECT_FALSE(spec.fan);
+  ASSERT_TRUE(loadModelFile(path, definition, error)) << error;
+  EXPECT_FALSE(definition.initialC);
+  EXPECT_FALSE(definition.waitForClient);
+  EXPECT_DOUBLE_EQ(definition.startClockS, 0.0);
+  EXPECT_DOUBLE_EQ(definition.recordIntervalS, 7.0);  // 60 is not a whole number of 7 s steps
+  EXPECT_DOUBLE_EQ(definition.outside.at(5 * 3600.0), 1.0);  // coldest at 5, warmest at 15
+  EXPECT_DOUBLE_EQ(definition.outside.at(15 * 3600.0), 2.0);
+  EXPECT_DOUBLE_EQ(definition.resolutionC, 0.0);
+  EXPECT_EQ(definition.seed, 1u);
+  EXPECT_TRUE(definition.aircons.empty());
+  EXPECT_FALSE(definition.fan);
   ModelPorts ports;
-  ASSERT_TRUE(bindModelPorts(spec, path, site, ports, error)) << error;
+  ASSERT_TRUE(bindModelPorts(definition, path, site, ports, error)) << error;
   EXPECT_EQ(ports.internalInputs.size(), 2u);  // both "twin" inputs follow the room
   EXPECT_FALSE(ports.aircon[0]);
   EXPECT_FALSE(ports.fan);
@@ -146,28 +146,28 @@ TEST_F(ModelFileTest, ReadsALoadProfileAndAnOutsideCsvBesideTheModel) {
   const std::string curve = "<outside min=\"17\" max=\"35\" coldestHour=\"4\" warmestHour=\"14\"/>";
   text.replace(text.find(curve), curve.size(), "<outside csv=\"weather/day.csv\"/>");
   const std::string path = folder.write("model.xml", text);
-  ModelSpec spec;
+  ModelSpec definition;
   std::string error;
-  ASSERT_TRUE(loadModelFile(path, spec, error)) << error;
-  EXPECT_DOUBLE_EQ(spec.loadW.at(12 * 3600.0), 3000.0);
-  EXPECT_DOUBLE_EQ(spec.loadW.at(0.0), 3000.0);  // half-way from 18 h back to 6 h
-  EXPECT_DOUBLE_EQ(spec.outside.at(6 * 3600.0), 23.0);
-  EXPECT_DOUBLE_EQ(spec.outside.at(48 * 3600.0), 16.0);
+  ASSERT_TRUE(loadModelFile(path, definition, error)) << error;
+  EXPECT_DOUBLE_EQ(definition.loadW.at(12 * 3600.0), 3000.0);
+  EXPECT_DOUBLE_EQ(definition.loadW.at(0.0), 3000.0);  // half-way from 18 h back to 6 h
+  EXPECT_DOUBLE_EQ(definition.outside.at(6 * 3600.0), 23.0);
+  EXPECT_DOUBLE_EQ(definition.outside.at(48 * 3600.0), 16.0);
 }
 
 TEST_F(ModelFileTest, TheSampleFitsTheSampleSite) {
   SiteStore sample;
   std::string error;
   ASSERT_TRUE(loadSiteFile(VULOSIM_SAMPLE_SITE, sample, error)) << error;
-  ModelSpec spec;
-  ASSERT_TRUE(loadModelFile(VULOSIM_SAMPLE_MODEL, spec, error)) << error;
+  ModelSpec definition;
+  ASSERT_TRUE(loadModelFile(VULOSIM_SAMPLE_MODEL, definition, error)) << error;
   ModelPorts ports;
-  ASSERT_TRUE(bindModelPorts(spec, VULOSIM_SAMPLE_MODEL, sample, ports, error)) << error;
-  EXPECT_EQ(spec.aircons.size(), 2u);
-  EXPECT_TRUE(spec.fan);
+  ASSERT_TRUE(bindModelPorts(definition, VULOSIM_SAMPLE_MODEL, sample, ports, error)) << error;
+  EXPECT_EQ(definition.aircons.size(), 2u);
+  EXPECT_TRUE(definition.fan);
   // The whole day within three minutes of real time.
-  EXPECT_LE(spec.durationS / spec.factor, 180.0);
-  EXPECT_DOUBLE_EQ(spec.durationS, 86400.0);
+  EXPECT_LE(definition.durationS / definition.factor, 180.0);
+  EXPECT_DOUBLE_EQ(definition.durationS, 86400.0);
 }
 
 struct BadModel {
@@ -256,9 +256,9 @@ TEST_F(ModelFileTest, RefusesEachKindOfMistake) {
     EXPECT_NE(problem.find(bad.problem), std::string::npos)
         << bad.what << ": got '" << problem << "'";
   }
-  ModelSpec spec;
+  ModelSpec definition;
   std::string error;
-  EXPECT_FALSE(loadModelFile(folder.path() + "/absent.xml", spec, error));
+  EXPECT_FALSE(loadModelFile(folder.path() + "/absent.xml", definition, error));
   EXPECT_NE(error.find("absent.xml: cannot open"), std::string::npos) << error;
 }
 

@@ -229,11 +229,11 @@ TEST(ProbeReaderTest, SeededNoiseIsReproducibleAndHasTheGivenSpread) {
   }
 }
 
-// A spec with what RunStatistics looks at.
+// A definition with what RunStatistics looks at.
 ModelSpec statisticsSpec() {
-  ModelSpec spec;
-  spec.stepS = 60.0;
-  spec.durationS = 7200.0;
+  ModelSpec definition;
+  definition.stepS = 60.0;
+  definition.durationS = 7200.0;
   AirconSpec aircon1;
   aircon1.number = 1;
   aircon1.coolingW = 3500.0;
@@ -241,13 +241,13 @@ ModelSpec statisticsSpec() {
   AirconSpec aircon2 = aircon1;
   aircon2.number = 2;
   aircon2.electricW = 1000.0;
-  spec.aircons = {aircon1, aircon2};
+  definition.aircons = {aircon1, aircon2};
   FanSpec fan;
   fan.airflowM3PerH = 1500.0;
   fan.electricW = 200.0;
-  spec.fan = fan;
-  spec.thresholds = {{"warm", 25.0}, {"hot", 35.0}};
-  return spec;
+  definition.fan = fan;
+  definition.thresholds = {{"warm", 25.0}, {"hot", 35.0}};
+  return definition;
 }
 
 // A flat step at `c` degrees.
@@ -261,10 +261,10 @@ StepCurve flatStep(double c, double durationS) {
 }
 
 TEST(RunStatisticsTest, CountsRunTimeStartsAndEnergy) {
-  const ModelSpec spec = statisticsSpec();
+  const ModelSpec definition = statisticsSpec();
   OutputState initial;
   initial.airconOn[1] = true;  // already running: not a start
-  RunStatistics statistics(spec, 24.0, 20.0, initial);
+  RunStatistics statistics(definition, 24.0, 20.0, initial);
   OutputState outputs;
   // Unit 1: on 10 minutes, off 5, on 20: two starts, half an hour.
   // Unit 2: on from the start for 15 minutes: no start.
@@ -293,8 +293,8 @@ TEST(RunStatisticsTest, CountsRunTimeStartsAndEnergy) {
 }
 
 TEST(RunStatisticsTest, WarmOutsideAirIsAGainNotCooling) {
-  const ModelSpec spec = statisticsSpec();
-  RunStatistics statistics(spec, 30.0, 35.0, OutputState{});
+  const ModelSpec definition = statisticsSpec();
+  RunStatistics statistics(definition, 30.0, 35.0, OutputState{});
   OutputState fullFan;
   fullFan.fanFraction = 1.0;
   statistics.addStep(flatStep(30.0, 3600.0), 35.0, fullFan);
@@ -304,9 +304,9 @@ TEST(RunStatisticsTest, WarmOutsideAirIsAGainNotCooling) {
 }
 
 TEST(RunStatisticsTest, SummaryLines) {
-  ModelSpec spec = statisticsSpec();
-  spec.startClockS = 6 * 3600.0 + 30 * 60.0;
-  RunStatistics statistics(spec, 24.0, 20.0, OutputState{});
+  ModelSpec definition = statisticsSpec();
+  definition.startClockS = 6 * 3600.0 + 30 * 60.0;
+  RunStatistics statistics(definition, 24.0, 20.0, OutputState{});
   OutputState outputs;
   outputs.airconOn[0] = true;
   // 24 rising towards 40 with tau 1000 s, one hour in one step:

@@ -97,13 +97,13 @@ class ModelRunTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(loadSiteFile(VULOSIM_TEST_SITE, site, error)) << error;
     const std::string path = folder.write("model.xml", model);
-    ASSERT_TRUE(loadModelFile(path, spec, error)) << error;
-    ASSERT_TRUE(bindModelPorts(spec, path, site, ports, error)) << error;
+    ASSERT_TRUE(loadModelFile(path, definition, error)) << error;
+    ASSERT_TRUE(bindModelPorts(definition, path, site, ports, error)) << error;
     if (withCsv) {
       ASSERT_TRUE(csv.open(folder.path() + "/out/run.csv", error)) << error;
     }
     simulator = std::make_unique<Simulator>(site, out, hub, false);
-    run = std::make_unique<ModelRun>(spec, ports, site, *simulator, out, hub,
+    run = std::make_unique<ModelRun>(definition, ports, site, *simulator, out, hub,
                                      withCsv ? &csv : nullptr, clientConnected);
   }
   void ticks(int count) {
@@ -115,7 +115,7 @@ class ModelRunTest : public ::testing::Test {
 
   TempDir folder;
   SiteStore site;
-  ModelSpec spec;
+  ModelSpec definition;
   ModelPorts ports;
   CsvRecorder csv;
   RecordingHub hub;

@@ -68,7 +68,7 @@ std::string formatValue(double value) {
 // Reads one model document; the first problem found ends the reading.
 class ModelReader {
  public:
-  ModelReader(const std::string& path, ModelSpec& spec) : mPath(path), mSpec(spec) {}
+  ModelReader(const std::string& path, ModelSpec& definition) : mPath(path), mSpec(definition) {}
 
   bool read(const xmlNode* root);
   const std::string& error() const { return mError; }
@@ -542,7 +542,7 @@ uint64_t ModelSpec::stepsPerRecord() const {
   return steps < 1 ? 1 : static_cast<uint64_t>(steps);
 }
 
-bool loadModelFile(const std::string& path, ModelSpec& spec, std::string& error) {
+bool loadModelFile(const std::string& path, ModelSpec& definition, std::string& error) {
   // Opened first so that a missing file is reported as such, not as an XML error.
   if (FILE* probe = std::fopen(path.c_str(), "rb")) {
     std::fclose(probe);
@@ -569,21 +569,21 @@ bool loadModelFile(const std::string& path, ModelSpec& spec, std::string& error)
     error = reader.error();
     return false;
   }
-  spec = read;
+  definition = read;
   return true;
 }
 
-bool bindModelPorts(const ModelSpec& spec, const std::string& modelPath, const SiteStore& site,
-                    ModelPorts& ports, std::string& error) {
+bool bindModelPorts(const ModelSpec& definition, const std::string& modelPath,
+                    const SiteStore& site, ModelPorts& ports, std::string& error) {
   ModelPorts bound;
-  const std::string probes = lineOf(modelPath, spec.probesLine);
-  if (!findPorts(site, spec.internalLabel, PORT_TYPE_ANALOG_IN, probes + ": internal probe",
+  const std::string probes = lineOf(modelPath, definition.probesLine);
+  if (!findPorts(site, definition.internalLabel, PORT_TYPE_ANALOG_IN, probes + ": internal probe",
                  bound.internalInputs, error) ||
-      !findPorts(site, spec.externalLabel, PORT_TYPE_ANALOG_IN, probes + ": external probe",
+      !findPorts(site, definition.externalLabel, PORT_TYPE_ANALOG_IN, probes + ": external probe",
                  bound.externalInputs, error)) {
     return false;
   }
-  for (const AirconSpec& aircon : spec.aircons) {
+  for (const AirconSpec& aircon : definition.aircons) {
     std::vector<std::size_t> outputs;
     if (!findPorts(site, aircon.label, PORT_TYPE_DISCRETE_OUT,
                    lineOf(modelPath, aircon.line) + ": aircon " + std::to_string(aircon.number),
@@ -592,10 +592,10 @@ bool bindModelPorts(const ModelSpec& spec, const std::string& modelPath, const S
     }
     bound.aircon[aircon.number - 1] = outputs.front();
   }
-  if (spec.fan) {
+  if (definition.fan) {
     std::vector<std::size_t> outputs;
-    if (!findPorts(site, spec.fan->label, PORT_TYPE_ANALOG_OUT,
-                   lineOf(modelPath, spec.fan->line) + ": fan", outputs, error)) {
+    if (!findPorts(site, definition.fan->label, PORT_TYPE_ANALOG_OUT,
+                   lineOf(modelPath, definition.fan->line) + ": fan", outputs, error)) {
       return false;
     }
     bound.fan = outputs.front();

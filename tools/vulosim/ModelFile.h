@@ -85,9 +85,9 @@ struct ModelSpec {
   uint64_t stepsPerRecord() const;
 };
 
-// True when `path` was read into `spec`. Otherwise false with `error`
+// True when `path` was read into `definition`. Otherwise false with `error`
 // naming the file, the line where known, and the problem.
-bool loadModelFile(const std::string& path, ModelSpec& spec, std::string& error);
+bool loadModelFile(const std::string& path, ModelSpec& definition, std::string& error);
 
 // The site's ports the model drives and reads.
 struct ModelPorts {
@@ -102,7 +102,7 @@ struct ModelPorts {
 
 // Finds the model's labels in the site. False with `error` naming the model
 // file and the label when one is missing or names a port of the wrong type.
-bool bindModelPorts(const ModelSpec& spec, const std::string& modelPath, const SiteStore& site,
-                    ModelPorts& ports, std::string& error);
+bool bindModelPorts(const ModelSpec& definition, const std::string& modelPath,
+                    const SiteStore& site, ModelPorts& ports, std::string& error);
 
 #endif

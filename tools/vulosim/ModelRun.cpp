@@ -8,9 +8,10 @@ namespace {
 
 // The room's starting temperature: the model's, or the site's value of the
 // internal probe.
-double initialTemperatureC(const ModelSpec& spec, const ModelPorts& ports, const SiteStore& store) {
-  if (spec.initialC) {
-    return *spec.initialC;
+double initialTemperatureC(const ModelSpec& definition, const ModelPorts& ports,
+                           const SiteStore& store) {
+  if (definition.initialC) {
+    return *definition.initialC;
   }
   return ports.internalInputs.empty() ? 0.0 : store.at(ports.internalInputs.front()).value;
 }
@@ -31,10 +32,10 @@ OutputState outputsOf(const ModelPorts& ports, const SiteStore& store) {
 
 }  // namespace
 
-ModelRun::ModelRun(const ModelSpec& spec, const ModelPorts& ports, SiteStore& store,
+ModelRun::ModelRun(const ModelSpec& definition, const ModelPorts& ports, SiteStore& store,
                    Simulator& simulator, LineSink& out, ClientHub& hub, CsvRecorder* csv,
                    std::function<bool()> clientConnected)
-    : mSpec(spec),
+    : mSpec(definition),
       mPorts(ports),
       mStore(store),
       mSimulator(simulator),
@@ -42,14 +43,15 @@ ModelRun::ModelRun(const ModelSpec& spec, const ModelPorts& ports, SiteStore& st
       mHub(hub),
       mCsv(csv),
       mClientConnected(std::move(clientConnected)),
-      mFanConductanceWPerK(spec.fan ? airflowConductanceWPerK(spec.fan->airflowM3PerH) : 0.0),
-      mRoom(RoomParameters{spec.heatCapacityJPerK, spec.wallConductanceWPerK},
-            initialTemperatureC(spec, ports, store)),
+      mFanConductanceWPerK(definition.fan ? airflowConductanceWPerK(definition.fan->airflowM3PerH)
+                                          : 0.0),
+      mRoom(RoomParameters{definition.heatCapacityJPerK, definition.wallConductanceWPerK},
+            initialTemperatureC(definition, ports, store)),
       // One seed each, so that adding noise to one probe's readings does
       // not shift the other's.
-      mInternalProbe(spec.resolutionC, spec.noiseC, spec.seed),
-      mExternalProbe(spec.resolutionC, spec.noiseC, spec.seed + 1u),
-      mStatistics(mSpec, mRoom.temperatureC(), spec.outside.at(spec.startClockS),
+      mInternalProbe(definition.resolutionC, definition.noiseC, definition.seed),
+      mExternalProbe(definition.resolutionC, definition.noiseC, definition.seed + 1u),
+      mStatistics(mSpec, mRoom.temperatureC(), definition.outside.at(definition.startClockS),
                   outputsOf(ports, store)) {
   publish(mPorts.internalInputs, mInternalProbe.read(mRoom.temperatureC()), false);
   publish(mPorts.externalInputs, mExternalProbe.read(mSpec.outside.at(clockS())), false);

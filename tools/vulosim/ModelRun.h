@@ -29,8 +29,8 @@ class ModelRun : public PeriodicTask {
   // each tick while the model waits for its first client (startWhen
   // "client"); empty: the clock starts at once. Sets the probes to their
   // first readings, without pushing (no client is there yet).
-  ModelRun(const ModelSpec& spec, const ModelPorts& ports, SiteStore& store, Simulator& simulator,
-           LineSink& out, ClientHub& hub, CsvRecorder* csv,
+  ModelRun(const ModelSpec& definition, const ModelPorts& ports, SiteStore& store,
+           Simulator& simulator, LineSink& out, ClientHub& hub, CsvRecorder* csv,
            std::function<bool()> clientConnected = {});
   ModelRun(const ModelRun&) = delete;
   ModelRun& operator=(const ModelRun&) = delete;

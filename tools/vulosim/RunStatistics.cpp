@@ -38,17 +38,18 @@ std::string clockText(double clockS) {
   return format("%02lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
 }
 
-RunStatistics::RunStatistics(const ModelSpec& spec, double initialInternalC,
+RunStatistics::RunStatistics(const ModelSpec& definition, double initialInternalC,
                              double initialExternalC, const OutputState& initial)
-    : mSpec(spec),
-      mFanConductanceWPerK(spec.fan ? airflowConductanceWPerK(spec.fan->airflowM3PerH) : 0.0),
+    : mSpec(definition),
+      mFanConductanceWPerK(definition.fan ? airflowConductanceWPerK(definition.fan->airflowM3PerH)
+                                          : 0.0),
       mPrevious(initial),
       mInitialInternalC(initialInternalC),
       mInternalMinC(initialInternalC),
       mInternalMaxC(initialInternalC),
       mExternalMinC(initialExternalC),
       mExternalMaxC(initialExternalC),
-      mAboveS(spec.thresholds.size(), 0.0) {}
+      mAboveS(definition.thresholds.size(), 0.0) {}
 
 void RunStatistics::addStep(const StepCurve& room, double outsideC, const OutputState& outputs) {
   const double stepS = room.durationS;

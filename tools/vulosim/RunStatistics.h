@@ -23,7 +23,7 @@ class RunStatistics {
  public:
   // `initial`: the outputs before the first step, so that a unit already
   // running at the start is not counted as a start.
-  RunStatistics(const ModelSpec& spec, double initialInternalC, double initialExternalC,
+  RunStatistics(const ModelSpec& definition, double initialInternalC, double initialExternalC,
                 const OutputState& initial);
 
   // One step: the room's temperature curve, the outside temperature and the
