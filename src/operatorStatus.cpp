@@ -2,6 +2,8 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -129,7 +131,16 @@ OperatorStatus::OperatorStatus(cQlog& log, const std::string& directory, int pro
       mStaleNanoseconds(probeStaleSeconds > 0 ? probeStaleSeconds * kNanosecondsPerSecond : 0),
       mStartNanoseconds(monotonicNanoseconds()) {
   ::mkdir(directory.c_str(), 0755);  // usually made by the service manager
+  // The writer blocks the stop signals, which must reach the main thread:
+  // the handler's flag is read there and its sleeps are what they cut short.
+  sigset_t stopSignals;
+  sigset_t previous;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, &previous);
   mWriter = std::thread([this] { writerLoop(); });
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 OperatorStatus::~OperatorStatus() {

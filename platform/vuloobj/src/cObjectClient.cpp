@@ -14,6 +14,8 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -29,6 +31,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "vulowire.h"
@@ -481,6 +484,29 @@ void cObjectClient::addListener(cObjectListener* listener) {
   mImpl->listeners.push_back(listener);
 }
 
+namespace {
+
+// Starts a library thread with the asynchronous signals blocked, so that a
+// process-directed signal (SIGTERM from kill) is handled on one of the
+// application's own threads: its handler's flag is then written on the
+// thread that reads it, and it cuts the application's sleeps short instead
+// of a library read. Faults (SIGSEGV and the like) stay deliverable.
+template <typename Body>
+std::thread startWithSignalsBlocked(Body body) {
+  sigset_t blocked;
+  sigset_t previous;
+  sigfillset(&blocked);
+  for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS}) {
+    sigdelset(&blocked, fault);
+  }
+  pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+  std::thread thread(std::move(body));
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  return thread;
+}
+
+}  // namespace
+
 bool cObjectClient::start(const char* address, int port) {
   Impl& impl = *mImpl;
   {
@@ -500,9 +526,9 @@ bool cObjectClient::start(const char* address, int port) {
     impl.fd = fd;
     impl.connected = true;
   }
-  impl.receiver = std::thread([&impl] { impl.receiveLoop(); });
-  impl.transmitter = std::thread([&impl] { impl.transmitLoop(); });
-  impl.deliverer = std::thread([&impl] { impl.deliverLoop(); });
+  impl.receiver = startWithSignalsBlocked([&impl] { impl.receiveLoop(); });
+  impl.transmitter = startWithSignalsBlocked([&impl] { impl.transmitLoop(); });
+  impl.deliverer = startWithSignalsBlocked([&impl] { impl.deliverLoop(); });
   return fd >= 0;
 }
 
