@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "NumberText.h"
+
 namespace {
 
 std::vector<std::string> splitWords(std::string_view line) {
@@ -36,19 +38,6 @@ bool parseValue(const std::string& text, float& value) {
     return false;
   }
   value = parsed;
-  return true;
-}
-
-bool parseSeqNum(const std::string& text, uint32_t& value) {
-  if (text.empty() || text.size() > 10 ||
-      text.find_first_not_of("0123456789") != std::string::npos) {
-    return false;
-  }
-  unsigned long long parsed = std::strtoull(text.c_str(), nullptr, 10);
-  if (parsed > UINT32_MAX) {
-    return false;
-  }
-  value = static_cast<uint32_t>(parsed);
   return true;
 }
 
@@ -108,7 +97,7 @@ CommandParse parseCommand(std::string_view line) {
     if (arguments >= 2 && !parseValue(words[2], command.value)) {
       return refuse("bad value '" + words[2] + "', expected a number");
     }
-    if (arguments >= 3 && !parseSeqNum(words[3], command.trendSeqNum)) {
+    if (arguments >= 3 && !parseUnsigned32(words[3], command.trendSeqNum)) {
       return refuse("bad sequence number '" + words[3] + "', expected 0 to 4294967295");
     }
     return accept(std::move(command));

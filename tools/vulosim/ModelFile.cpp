@@ -1,9 +1,5 @@
 #include "ModelFile.h"
 
-#include <libxml/parser.h>
-#include <libxml/tree.h>
-#include <libxml/xmlerror.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -12,41 +8,17 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <set>
 #include <sstream>
+
+#include "NumberText.h"
+#include "XmlDocument.h"
 
 namespace {
 
 // A step shorter than this (in real time) is refused: the loop could not
 // keep up, and the clock would only fall further behind.
 constexpr double kShortestTickS = 1e-6;
-
-struct DocFree {
-  void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
-};
-using DocPtr = std::unique_ptr<xmlDoc, DocFree>;
-
-std::string nodeName(const xmlNode* node) {
-  return reinterpret_cast<const char*>(node->name);
-}
-
-// White space, comments and processing instructions may sit between
-// elements; any other text is a mistake in the file.
-bool isIgnorable(const xmlNode* node) {
-  if (node->type == XML_COMMENT_NODE || node->type == XML_PI_NODE) {
-    return true;
-  }
-  if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
-    for (const xmlChar* c = node->content; c && *c; ++c) {
-      if (!std::strchr(" \t\r\n", *c)) {
-        return false;
-      }
-    }
-    return true;
-  }
-  return false;
-}
 
 bool hasWhiteSpace(const std::string& text) {
   return text.find_first_of(" \t\r\n\v\f") != std::string::npos;
@@ -66,24 +38,17 @@ std::string formatValue(double value) {
 }
 
 // Reads one model document; the first problem found ends the reading.
-class ModelReader {
+class ModelReader : public XmlDocumentReader {
  public:
-  ModelReader(const std::string& path, ModelSpec& definition) : mPath(path), mSpec(definition) {}
+  ModelReader(const std::string& path, ModelSpec& definition)
+      : XmlDocumentReader(path), mSpec(definition) {}
 
   bool read(const xmlNode* root);
-  const std::string& error() const { return mError; }
 
  private:
   enum class Range { Any, Positive, NonNegative };
 
-  bool fail(const xmlNode* node, const std::string& problem) {
-    const long line = node ? xmlGetLineNo(node) : -1;
-    mError = mPath + (line > 0 ? ":" + std::to_string(line) : "") + ": " + problem;
-    return false;
-  }
-  bool checkAttributes(const xmlNode* node, const std::set<std::string>& allowed);
   bool checkEmpty(const xmlNode* node);
-  static bool attribute(const xmlNode* node, const char* name, std::string& value);
   bool requireText(const xmlNode* node, const char* name, std::string& value);
   bool number(const xmlNode* node, const char* name, Range range, double& value,
               bool required = true);
@@ -101,45 +66,23 @@ class ModelReader {
   bool readThreshold(const xmlNode* node);
   bool checkTiming(const xmlNode* root);
 
-  std::string mPath;
   ModelSpec& mSpec;
-  std::string mError;
   const xmlNode* mTimeNode = nullptr;
   bool mHaveRecord = false;
 };
 
-bool ModelReader::attribute(const xmlNode* node, const char* name, std::string& value) {
-  xmlChar* raw = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
-  if (!raw) {
-    return false;
-  }
-  value = reinterpret_cast<const char*>(raw);
-  xmlFree(raw);
-  return true;
-}
-
-bool ModelReader::checkAttributes(const xmlNode* node, const std::set<std::string>& allowed) {
-  for (const xmlAttr* attr = node->properties; attr; attr = attr->next) {
-    const std::string name = reinterpret_cast<const char*>(attr->name);
-    if (!allowed.count(name)) {
-      return fail(node, "unknown attribute '" + name + "' on <" + nodeName(node) + ">");
-    }
-  }
-  return true;
-}
-
 bool ModelReader::checkEmpty(const xmlNode* node) {
   for (const xmlNode* child = node->children; child; child = child->next) {
-    if (!isIgnorable(child)) {
-      return fail(child, "<" + nodeName(node) + "> must be empty");
+    if (!isIgnorableXmlNode(child)) {
+      return fail(child, "<" + xmlNodeName(node) + "> must be empty");
     }
   }
   return true;
 }
 
 bool ModelReader::requireText(const xmlNode* node, const char* name, std::string& value) {
-  if (!attribute(node, name, value)) {
-    return fail(node, "<" + nodeName(node) + ">: missing attribute '" + name + "'");
+  if (!readXmlAttribute(node, name, value)) {
+    return fail(node, "<" + xmlNodeName(node) + ">: missing attribute '" + name + "'");
   }
   return true;
 }
@@ -147,16 +90,13 @@ bool ModelReader::requireText(const xmlNode* node, const char* name, std::string
 bool ModelReader::number(const xmlNode* node, const char* name, Range range, double& value,
                          bool required) {
   std::string text;
-  if (!attribute(node, name, text)) {
-    return required ? fail(node, "<" + nodeName(node) + ">: missing attribute '" + name + "'")
+  if (!readXmlAttribute(node, name, text)) {
+    return required ? fail(node, "<" + xmlNodeName(node) + ">: missing attribute '" + name + "'")
                     : true;
   }
-  const std::string where = "<" + nodeName(node) + "> " + name + " '" + text + "'";
-  char* end = nullptr;
-  errno = 0;
-  const double parsed = std::strtod(text.c_str(), &end);
-  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || *end != '\0' ||
-      errno == ERANGE || !std::isfinite(parsed)) {
+  const std::string where = "<" + xmlNodeName(node) + "> " + name + " '" + text + "'";
+  double parsed = 0.0;
+  if (!parseFiniteDouble(text, parsed)) {
     return fail(node, where + " is not a finite number");
   }
   if (range == Range::Positive && !(parsed > 0.0)) {
@@ -174,18 +114,14 @@ bool ModelReader::label(const xmlNode* node, const char* name, std::string& valu
     return false;
   }
   if (value.empty() || hasWhiteSpace(value)) {
-    return fail(node, "<" + nodeName(node) + "> " + name + " '" + value +
+    return fail(node, "<" + xmlNodeName(node) + "> " + name + " '" + value +
                           "' must be non-empty and contain no white space");
   }
   return true;
 }
 
 bool ModelReader::read(const xmlNode* root) {
-  if (!root || nodeName(root) != "model") {
-    return fail(root, std::string("document element is <") + (root ? nodeName(root) : "") +
-                          ">, expected <model>");
-  }
-  if (!checkAttributes(root, {})) {
+  if (!checkDocumentElement(root, "model")) {
     return false;
   }
   using Reader = bool (ModelReader::*)(const xmlNode*);
@@ -198,13 +134,13 @@ bool ModelReader::read(const xmlNode* root) {
   const std::set<std::string> repeatable = {"aircon", "threshold"};
   std::set<std::string> seen;
   for (const xmlNode* child = root->children; child; child = child->next) {
-    if (isIgnorable(child)) {
+    if (isIgnorableXmlNode(child)) {
       continue;
     }
     if (child->type != XML_ELEMENT_NODE) {
       return fail(child, "unexpected text in <model>");
     }
-    const std::string name = nodeName(child);
+    const std::string name = xmlNodeName(child);
     auto reader = readers.find(name);
     if (reader == readers.end()) {
       return fail(child, "unknown element <" + name + "> in <model>");
@@ -238,7 +174,7 @@ bool ModelReader::readTime(const xmlNode* node) {
                           "' must be a time of day in seconds, below 86400");
   }
   std::string startWhen = "ready";
-  attribute(node, "startWhen", startWhen);
+  readXmlAttribute(node, "startWhen", startWhen);
   if (startWhen != "ready" && startWhen != "client") {
     return fail(node, "<time> startWhen '" + startWhen + "' is not 'ready' or 'client'");
   }
@@ -261,7 +197,7 @@ bool ModelReader::readRoom(const xmlNode* node) {
   mSpec.heatCapacityJPerK = heatCapacityKJPerK * 1000.0;
   double initialC = 0.0;
   std::string ignored;
-  if (attribute(node, "initialTemperature", ignored)) {
+  if (readXmlAttribute(node, "initialTemperature", ignored)) {
     if (!number(node, "initialTemperature", Range::Any, initialC)) {
       return false;
     }
@@ -275,13 +211,13 @@ bool ModelReader::readLoad(const xmlNode* node) {
     return false;
   }
   std::string ignored;
-  const bool constant = attribute(node, "watts", ignored);
+  const bool constant = readXmlAttribute(node, "watts", ignored);
   std::vector<std::pair<double, double>> points;
   for (const xmlNode* child = node->children; child; child = child->next) {
-    if (isIgnorable(child)) {
+    if (isIgnorableXmlNode(child)) {
       continue;
     }
-    if (child->type != XML_ELEMENT_NODE || nodeName(child) != "point") {
+    if (child->type != XML_ELEMENT_NODE || xmlNodeName(child) != "point") {
       return fail(child, "<load> may hold only <point hour=\"..\" watts=\"..\"/>");
     }
     if (constant) {
@@ -330,7 +266,7 @@ bool ModelReader::readOutside(const xmlNode* node) {
     return false;
   }
   std::string csv;
-  if (attribute(node, "csv", csv)) {
+  if (readXmlAttribute(node, "csv", csv)) {
     if (node->properties->next) {
       return fail(node, "<outside> takes either csv or min, max, coldestHour and warmestHour");
     }
@@ -482,17 +418,6 @@ bool ModelReader::checkTiming(const xmlNode* root) {
   return true;
 }
 
-// libxml2's messages end in a line feed and may quote the input on further
-// lines; the first line says what is wrong.
-std::string firstLine(const char* text) {
-  std::string s = text ? text : "";
-  s = s.substr(0, s.find('\n'));
-  while (!s.empty() && s.back() == ' ') {
-    s.pop_back();
-  }
-  return s;
-}
-
 // The first port with `label`, for a message about a type mismatch.
 const SitePort* firstWithLabel(const SiteStore& site, const std::string& label) {
   for (const SitePort& port : site.ports()) {
@@ -543,24 +468,8 @@ uint64_t ModelSpec::stepsPerRecord() const {
 }
 
 bool loadModelFile(const std::string& path, ModelSpec& definition, std::string& error) {
-  // Opened first so that a missing file is reported as such, not as an XML error.
-  if (FILE* probe = std::fopen(path.c_str(), "rb")) {
-    std::fclose(probe);
-  } else {
-    error = path + ": cannot open: " + std::strerror(errno);
-    return false;
-  }
-  xmlResetLastError();
-  DocPtr doc(xmlReadFile(path.c_str(), nullptr,
-                         XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+  XmlDocPtr doc = readXmlFile(path, error);
   if (!doc) {
-    const xmlError* xmlErr = xmlGetLastError();
-    error = path;
-    if (xmlErr && xmlErr->line > 0) {
-      error += ":" + std::to_string(xmlErr->line);
-    }
-    error += ": malformed XML: " +
-             (xmlErr && xmlErr->message ? firstLine(xmlErr->message) : "unreadable");
     return false;
   }
   ModelSpec read;

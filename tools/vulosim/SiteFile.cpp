@@ -1,128 +1,38 @@
 #include "SiteFile.h"
 
-#include <libxml/parser.h>
-#include <libxml/tree.h>
-#include <libxml/xmlerror.h>
-
-#include <cerrno>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
+#include <cstdint>
 #include <set>
 
+#include "NumberText.h"
+#include "XmlDocument.h"
+
 namespace {
-
-struct DocFree {
-  void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
-};
-using DocPtr = std::unique_ptr<xmlDoc, DocFree>;
-
-std::string nodeName(const xmlNode* node) {
-  return reinterpret_cast<const char*>(node->name);
-}
 
 bool isElement(const xmlNode* node) {
   return node->type == XML_ELEMENT_NODE;
 }
 
-// White space, comments and processing instructions may sit between
-// elements; any other text is a mistake in the file.
-bool isIgnorable(const xmlNode* node) {
-  if (node->type == XML_COMMENT_NODE || node->type == XML_PI_NODE) {
-    return true;
-  }
-  if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
-    for (const xmlChar* c = node->content; c && *c; ++c) {
-      if (!std::strchr(" \t\r\n", *c)) {
-        return false;
-      }
-    }
-    return true;
-  }
-  return false;
-}
-
-// Collects the problem found first, prefixed with the file and the line.
-class SiteReader {
+// Reads <site> into the store: each device and its ports.
+class SiteReader : public XmlDocumentReader {
  public:
-  SiteReader(const std::string& path, SiteStore& store) : mPath(path), mStore(store) {}
+  SiteReader(const std::string& path, SiteStore& store) : XmlDocumentReader(path), mStore(store) {}
 
   bool read(const xmlNode* root);
-  const std::string& error() const { return mError; }
 
  private:
-  bool fail(const xmlNode* node, const std::string& problem) {
-    long line = node ? xmlGetLineNo(node) : -1;
-    mError = mPath + (line > 0 ? ":" + std::to_string(line) : "") + ": " + problem;
-    return false;
-  }
   bool readDevice(const xmlNode* device);
   bool readPort(const xmlNode* portNode, uint32_t serial);
-  bool checkAttributes(const xmlNode* node, const std::set<std::string>& allowed);
-  // Reads an attribute; false when it is absent.
-  static bool attribute(const xmlNode* node, const char* name, std::string& value);
   bool unsignedAttribute(const xmlNode* node, const char* name, const std::string& where,
                          uint32_t& value);
 
-  std::string mPath;
   SiteStore& mStore;
-  std::string mError;
   std::set<uint32_t> mSerialsSeen;
 };
-
-bool SiteReader::attribute(const xmlNode* node, const char* name, std::string& value) {
-  xmlChar* raw = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
-  if (!raw) {
-    return false;
-  }
-  value = reinterpret_cast<const char*>(raw);
-  xmlFree(raw);
-  return true;
-}
-
-bool SiteReader::checkAttributes(const xmlNode* node, const std::set<std::string>& allowed) {
-  for (const xmlAttr* attr = node->properties; attr; attr = attr->next) {
-    std::string name = reinterpret_cast<const char*>(attr->name);
-    if (!allowed.count(name)) {
-      return fail(node, "unknown attribute '" + name + "' on <" + nodeName(node) + ">");
-    }
-  }
-  return true;
-}
-
-bool parseUnsigned32(const std::string& text, uint32_t& value) {
-  if (text.empty() || text.size() > 10 ||
-      text.find_first_not_of("0123456789") != std::string::npos) {
-    return false;
-  }
-  unsigned long long parsed = std::strtoull(text.c_str(), nullptr, 10);
-  if (parsed > UINT32_MAX) {
-    return false;
-  }
-  value = static_cast<uint32_t>(parsed);
-  return true;
-}
-
-bool parseFiniteFloat(const std::string& text, float& value) {
-  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) {
-    return false;
-  }
-  char* end = nullptr;
-  errno = 0;
-  float parsed = std::strtof(text.c_str(), &end);
-  if (*end != '\0' || errno == ERANGE || !std::isfinite(parsed)) {
-    return false;
-  }
-  value = parsed;
-  return true;
-}
 
 bool SiteReader::unsignedAttribute(const xmlNode* node, const char* name, const std::string& where,
                                    uint32_t& value) {
   std::string text;
-  if (!attribute(node, name, text)) {
+  if (!readXmlAttribute(node, name, text)) {
     return fail(node, where + ": missing attribute '" + name + "'");
   }
   if (!parseUnsigned32(text, value)) {
@@ -133,20 +43,16 @@ bool SiteReader::unsignedAttribute(const xmlNode* node, const char* name, const 
 }
 
 bool SiteReader::read(const xmlNode* root) {
-  if (!root || nodeName(root) != "site") {
-    return fail(root, std::string("document element is <") + (root ? nodeName(root) : "") +
-                          ">, expected <site>");
-  }
-  if (!checkAttributes(root, {})) {
+  if (!checkDocumentElement(root, "site")) {
     return false;
   }
   for (const xmlNode* child = root->children; child; child = child->next) {
-    if (isIgnorable(child)) {
+    if (isIgnorableXmlNode(child)) {
       continue;
     }
-    if (!isElement(child) || nodeName(child) != "device") {
+    if (!isElement(child) || xmlNodeName(child) != "device") {
       return fail(child, "unexpected " +
-                             (isElement(child) ? "element <" + nodeName(child) + ">" : "text") +
+                             (isElement(child) ? "element <" + xmlNodeName(child) + ">" : "text") +
                              " in <site>, expected <device>");
     }
     if (!readDevice(child)) {
@@ -166,12 +72,12 @@ bool SiteReader::readDevice(const xmlNode* device) {
     return fail(device, "device " + std::to_string(serial) + " is listed twice");
   }
   for (const xmlNode* child = device->children; child; child = child->next) {
-    if (isIgnorable(child)) {
+    if (isIgnorableXmlNode(child)) {
       continue;
     }
-    if (!isElement(child) || nodeName(child) != "port") {
+    if (!isElement(child) || xmlNodeName(child) != "port") {
       return fail(child, "unexpected " +
-                             (isElement(child) ? "element <" + nodeName(child) + ">" : "text") +
+                             (isElement(child) ? "element <" + xmlNodeName(child) + ">" : "text") +
                              " in device " + std::to_string(serial) + ", expected <port>");
     }
     if (!readPort(child, serial)) {
@@ -191,13 +97,13 @@ bool SiteReader::readPort(const xmlNode* portNode, uint32_t serial) {
   }
   const std::string where = device + " port " + std::to_string(port.portId);
   for (const xmlNode* child = portNode->children; child; child = child->next) {
-    if (!isIgnorable(child)) {
+    if (!isIgnorableXmlNode(child)) {
       return fail(child, where + ": <port> must be empty");
     }
   }
 
   std::string type;
-  if (!attribute(portNode, "type", type)) {
+  if (!readXmlAttribute(portNode, "type", type)) {
     return fail(portNode, where + ": missing attribute 'type'");
   }
   if (type == "ain") {
@@ -212,7 +118,7 @@ bool SiteReader::readPort(const xmlNode* portNode, uint32_t serial) {
     return fail(portNode, where + ": unknown type '" + type + "', expected ain, aout, din or dout");
   }
 
-  if (!attribute(portNode, "label", port.label)) {
+  if (!readXmlAttribute(portNode, "label", port.label)) {
     return fail(portNode, where + ": missing attribute 'label'");
   }
   if (port.label.empty() || port.label.find_first_of(" \t\r\n\v\f") != std::string::npos) {
@@ -221,7 +127,7 @@ bool SiteReader::readPort(const xmlNode* portNode, uint32_t serial) {
   }
 
   std::string text;
-  if (attribute(portNode, "value", text)) {
+  if (readXmlAttribute(portNode, "value", text)) {
     if (!isAnaloguePort(port.type)) {
       return fail(portNode, where + ": 'value' is for analogue ports, this one is " + type);
     }
@@ -229,7 +135,7 @@ bool SiteReader::readPort(const xmlNode* portNode, uint32_t serial) {
       return fail(portNode, where + ": value '" + text + "' is not a finite number");
     }
   }
-  if (attribute(portNode, "state", text)) {
+  if (readXmlAttribute(portNode, "state", text)) {
     if (!isDigitalPort(port.type)) {
       return fail(portNode, where + ": 'state' is for digital ports, this one is " + type);
     }
@@ -249,38 +155,11 @@ bool SiteReader::readPort(const xmlNode* portNode, uint32_t serial) {
   return true;
 }
 
-// libxml2's messages end in a line feed and may quote the input on further
-// lines; the first line says what is wrong.
-std::string firstLine(const char* text) {
-  std::string s = text ? text : "";
-  s = s.substr(0, s.find('\n'));
-  while (!s.empty() && s.back() == ' ') {
-    s.pop_back();
-  }
-  return s;
-}
-
 }  // namespace
 
 bool loadSiteFile(const std::string& path, SiteStore& store, std::string& error) {
-  // Opened first so that a missing file is reported as such, not as an XML error.
-  if (FILE* probe = std::fopen(path.c_str(), "rb")) {
-    std::fclose(probe);
-  } else {
-    error = path + ": cannot open: " + std::strerror(errno);
-    return false;
-  }
-  xmlResetLastError();
-  DocPtr doc(xmlReadFile(path.c_str(), nullptr,
-                         XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+  XmlDocPtr doc = readXmlFile(path, error);
   if (!doc) {
-    const xmlError* xmlErr = xmlGetLastError();
-    error = path;
-    if (xmlErr && xmlErr->line > 0) {
-      error += ":" + std::to_string(xmlErr->line);
-    }
-    error += ": malformed XML: " +
-             (xmlErr && xmlErr->message ? firstLine(xmlErr->message) : "unreadable");
     return false;
   }
   SiteReader reader(path, store);
