@@ -171,6 +171,54 @@ void replaceControlPort(Record* record, PortClass* port) {
   record->setControlPort(port);
 }
 
+// Sets up one air conditioner: creates its record on first use, then gives
+// it the output found for `label` (or none), with a debug line saying which.
+bool setupAircon(cQlog& log, cObjectClient* client, const char* label, aircon*& record,
+                 const char* completeLine, const char* failedLine) {
+  if (record == nullptr) {
+    record = new aircon();
+  }
+  cObjectDOutput* port = discoverWithRetries<cObjectDOutput>(log, client, label, kAirconDiscovery);
+  log.debug("%s", port != nullptr ? completeLine : failedLine);
+  replaceControlPort(record, port);
+  return port != nullptr;
+}
+
+// Sets up one probe: publishes the input found for `label` (or none) in
+// `probe`, with an info line when it was found.
+bool setupProbe(cQlog& log, cObjectClient* client, const char* label,
+                std::atomic<cObjectAInput*>& probe, const char* completeLine) {
+  cObjectAInput* port = discoverWithRetries<cObjectAInput>(log, client, label, kProbeDiscovery);
+  // Published only now that the object is complete; the previous one is
+  // kept because the delivery thread may still be reading it.
+  keepReplacedPort(probe.exchange(port, std::memory_order_acq_rel));
+  if (port != nullptr) {
+    log.info("%s", completeLine);
+  }
+  return port != nullptr;
+}
+
+// A copy of an output's cached port object, to be sent and then deleted by
+// the caller; null when the clone is not of the port's own class.
+template <typename PortClass>
+PortClass* copyToSend(const PortClass* cached) {
+  cObject* copy = cached->clone();
+  auto* output = dynamic_cast<PortClass*>(copy);
+  if (output == nullptr) {
+    delete copy;
+  }
+  return output;
+}
+
+// Keeps the new state in the air conditioner's cached port, sends it and
+// deletes the copy that carried it.
+void sendAirconOutput(cQlog& log, cObjectClient* client, aircon* ac, cObjectDOutput* output) {
+  ac->getControlPort()->setOutputState(output->getOutputState());
+  client->set(output);
+  delete output;
+  log.debug("Aircon Switched");
+}
+
 // The fan output takes a percentage: anything outside 0 to 100 is limited
 // to the nearer end, and a value that is not a number becomes 0.
 float fanPercentToSend(float requested) {
@@ -433,33 +481,13 @@ cObjectAInput* CqTranslator::getProbePortFromPortLabel(const char* label) {
 }
 
 bool CqTranslator::setupFirstAircon(const char* label) {
-  if (mFirstAircon == nullptr) {
-    mFirstAircon = new aircon();
-  }
-  cObjectDOutput* port =
-      discoverWithRetries<cObjectDOutput>(*this, mObjectClient, label, kAirconDiscovery);
-  if (port != nullptr) {
-    debug("First Aircon setup complete");
-  } else {
-    debug("First Aircon setup failed");
-  }
-  replaceControlPort(mFirstAircon, port);
-  return port != nullptr;
+  return setupAircon(*this, mObjectClient, label, mFirstAircon, "First Aircon setup complete",
+                     "First Aircon setup failed");
 }
 
 bool CqTranslator::setupSecondAircon(const char* label) {
-  if (mSecondAircon == nullptr) {
-    mSecondAircon = new aircon();
-  }
-  cObjectDOutput* port =
-      discoverWithRetries<cObjectDOutput>(*this, mObjectClient, label, kAirconDiscovery);
-  if (port != nullptr) {
-    debug("Second Aircon setup complete");
-  } else {
-    debug("Second Aircon setup failed");
-  }
-  replaceControlPort(mSecondAircon, port);
-  return port != nullptr;
+  return setupAircon(*this, mObjectClient, label, mSecondAircon, "Second Aircon setup complete",
+                     "Second Aircon setup failed");
 }
 
 bool CqTranslator::setupFan(const char* label) {
@@ -476,25 +504,13 @@ bool CqTranslator::setupFan(const char* label) {
 }
 
 bool CqTranslator::setupInternalProbe(const char* label) {
-  cObjectAInput* port =
-      discoverWithRetries<cObjectAInput>(*this, mObjectClient, label, kProbeDiscovery);
-  // Published only now that the object is complete; the previous one is
-  // kept because the delivery thread may still be reading it.
-  keepReplacedPort(mInternalProbe.exchange(port, std::memory_order_acq_rel));
-  if (port != nullptr) {
-    info("Internal temperature probe setup complete");
-  }
-  return port != nullptr;
+  return setupProbe(*this, mObjectClient, label, mInternalProbe,
+                    "Internal temperature probe setup complete");
 }
 
 bool CqTranslator::setupExternalProbe(const char* label) {
-  cObjectAInput* port =
-      discoverWithRetries<cObjectAInput>(*this, mObjectClient, label, kProbeDiscovery);
-  keepReplacedPort(mExternalProbe.exchange(port, std::memory_order_acq_rel));
-  if (port != nullptr) {
-    info("External temperature probe setup complete");
-  }
-  return port != nullptr;
+  return setupProbe(*this, mObjectClient, label, mExternalProbe,
+                    "External temperature probe setup complete");
 }
 
 // ---- Actuation (main thread) ----
@@ -512,10 +528,8 @@ void CqTranslator::switchAirconNoncurrentStateBased(uint8_t ac_num, uint8_t stat
     debug("attempt to set aicon %i to a state it is already in", ac_num);
     return;
   }
-  cObject* copy = ac->getControlPort()->clone();
-  auto* output = dynamic_cast<cObjectDOutput*>(copy);
+  cObjectDOutput* output = copyToSend(ac->getControlPort());
   if (output == nullptr) {
-    delete copy;
     return;
   }
   switch (state) {
@@ -533,10 +547,7 @@ void CqTranslator::switchAirconNoncurrentStateBased(uint8_t ac_num, uint8_t stat
       output->setOutputState(OBJ_IO_STATE_SET);
       break;
   }
-  ac->getControlPort()->setOutputState(output->getOutputState());
-  mObjectClient->set(output);
-  delete output;
-  debug("Aircon Switched");
+  sendAirconOutput(*this, mObjectClient, ac, output);
 }
 
 void CqTranslator::setFanValue(float valueToSet) {
@@ -548,10 +559,8 @@ void CqTranslator::setFanValue(float valueToSet) {
   const float sent = fanPercentToSend(valueToSet);
   noteFanLimit(*this, valueToSet, sent);
   cached->setOutputValue(sent);
-  cObject* copy = cached->clone();
-  auto* output = dynamic_cast<cObjectAOutput*>(copy);
+  cObjectAOutput* output = copyToSend(cached);
   if (output == nullptr) {
-    delete copy;
     return;
   }
   output->setOutputValue(sent);
@@ -564,10 +573,8 @@ void CqTranslator::switchAircon(aircon* ac) {
   if (ac == nullptr || ac->getControlPort() == nullptr) {
     return;
   }
-  cObject* copy = ac->getControlPort()->clone();
-  auto* output = dynamic_cast<cObjectDOutput*>(copy);
+  cObjectDOutput* output = copyToSend(ac->getControlPort());
   if (output == nullptr) {
-    delete copy;
     return;
   }
   switch (output->getOutputState()) {
@@ -583,10 +590,7 @@ void CqTranslator::switchAircon(aircon* ac) {
       output->setOutputState(OBJ_IO_STATE_SET);
       break;
   }
-  ac->getControlPort()->setOutputState(output->getOutputState());
-  mObjectClient->set(output);
-  delete output;
-  debug("Aircon Switched");
+  sendAirconOutput(*this, mObjectClient, ac, output);
 }
 
 // ---- Polling (main thread) ----
