@@ -46,17 +46,6 @@ long readTimerSlackNs(pid_t pid) {
   return file ? slack : -1;
 }
 
-long peakResidentKib(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.compare(0, 6, "VmHWM:") == 0) {
-      return std::atol(line.c_str() + 6);
-    }
-  }
-  return -1;
-}
-
 // Waits until the server has `count` fan sets, for at most `timeoutMs`, and
 // no longer than the daemon lives.
 bool waitForPasses(BenchServer& server, Spawned& daemon, std::size_t count, int timeoutMs) {

@@ -221,13 +221,27 @@ std::map<pid_t, int64_t> threadCpuNs(pid_t pid) {
   return result;
 }
 
-long residentKib(pid_t pid) {
+namespace {
+
+// A memory figure in KiB from /proc/PID/status, by its field name with the
+// colon ("VmRSS:"); -1 when unknown.
+long statusKib(pid_t pid, const std::string& field) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
   std::string line;
   while (std::getline(status, line)) {
-    if (line.compare(0, 6, "VmRSS:") == 0) {
-      return std::atol(line.c_str() + 6);
+    if (line.compare(0, field.size(), field) == 0) {
+      return std::atol(line.c_str() + field.size());
     }
   }
   return -1;
+}
+
+}  // namespace
+
+long residentKib(pid_t pid) {
+  return statusKib(pid, "VmRSS:");
+}
+
+long peakResidentKib(pid_t pid) {
+  return statusKib(pid, "VmHWM:");
 }

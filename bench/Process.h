@@ -55,5 +55,7 @@ int64_t processCpuNs(pid_t pid);
 std::map<pid_t, int64_t> threadCpuNs(pid_t pid);
 // Resident memory (VmRSS) in KiB; -1 when unknown.
 long residentKib(pid_t pid);
+// Peak resident memory (VmHWM) in KiB; -1 when unknown.
+long peakResidentKib(pid_t pid);
 
 #endif

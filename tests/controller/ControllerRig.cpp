@@ -159,22 +159,6 @@ void ControllerSettings::apply() const {
   ::fanRampUpTimeValue = fanRampUpTimeValue;
 }
 
-const char* modeName(eCoolingModeState mode) {
-  switch (mode) {
-    case noCoolingModeState:
-      return "no cooling";
-    case freeAirCoolingModeState:
-      return "free air";
-    case aircon1CoolingModeState:
-      return "single aircon";
-    case aircon2CoolingModeState:
-      return "two aircon";
-    case emergencyCoolingModeState:
-      return "emergency";
-  }
-  return "invalid mode";
-}
-
 ControllerRig& ControllerRig::instance() {
   // Destroyed before the logging library shuts down (it was set up
   // earlier), which takes the capture off its category in time.
@@ -312,7 +296,7 @@ std::vector<std::string> lastFanWrites(const std::vector<Actuations>& passes) {
 }
 
 void PrintTo(eCoolingModeState mode, std::ostream* out) {
-  *out << modeName(mode);
+  *out << coolingModeName(mode);
 }
 
 Actuations ControllerRig::takeActuations() {

@@ -46,6 +46,7 @@
 
 #include "Globals.h"
 #include "LogCapture.h"
+#include "supervisorLog.h"
 
 // The actuations of one pass, in the order the bridge logged them:
 //   "ac1 on", "ac2 off"  the bridge switched the unit and sent it
@@ -87,8 +88,6 @@ struct ControllerSettings {
   // Writes every field into the controller's settings.
   void apply() const;
 };
-
-const char* modeName(eCoolingModeState mode);
 
 class ControllerRig {
  public:
@@ -153,6 +152,15 @@ Actuations switchesOnly(const Actuations& all);
 std::vector<std::string> lastFanWrites(const std::vector<Actuations>& passes);
 
 void PrintTo(eCoolingModeState mode, std::ostream* out);
+
+// Names each row of a table of parameterised cases by its `name` field, so
+// that test names are readable and the same from run to run.
+struct RowName {
+  template <typename Row>
+  std::string operator()(const ::testing::TestParamInfo<Row>& info) const {
+    return info.param.name;
+  }
+};
 
 // Base of the controller tests: the bridge must be up.
 class ControllerTest : public ::testing::Test {

@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UnitCase{"NoUnitsNoFreeAir", 0, 0, true, true, {"fan 100"}},
                       UnitCase{"NoUnitsFreeAirByteTwo", 0, 2, true, true, {"fan 100"}},
                       UnitCase{"ThreeUnits", 3, 1, false, false, {"fan 30"}}),
-    [](const ::testing::TestParamInfo<UnitCase>& info) { return std::string(info.param.name); });
+    RowName());
 
 // ---- Drop-out -----------------------------------------------------------------
 
@@ -134,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DropOutCase{"AtDropOutStays", 2, 1, 36.0f, emergencyCoolingModeState},
                       DropOutCase{"InternalNotANumberStays", 2, 1, kNaN,
                                   emergencyCoolingModeState}),
-    [](const ::testing::TestParamInfo<DropOutCase>& info) { return std::string(info.param.name); });
+    RowName());
 
 // ---- Fan ramps ----------------------------------------------------------------
 
@@ -192,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A Value below 10 loads 0: one step from the raised flag, then none.
         RampCase{
             "DownValueBelowTen", 1, 50.0f, false, 9, {"fan 40", "fan 40", "fan 40", "fan 40"}}),
-    [](const ::testing::TestParamInfo<RampCase>& info) { return std::string(info.param.name); });
+    RowName());
 
 TEST_F(EmergencyTest, RampUpExpiryWaitsForFreeAir) {
   settings.useFreeAir = 0;
@@ -248,9 +248,7 @@ INSTANTIATE_TEST_SUITE_P(Table, EmergencyBandStartTest,
                                            BandStartCase{"AtBottomEdgeKeeps", 43.0f, 3, 3},
                                            BandStartCase{"BetweenKeepsStartValue", 44.0f, 0, 0},
                                            BandStartCase{"NotANumberKeeps", kNaN, 2, 2}),
-                         [](const ::testing::TestParamInfo<BandStartCase>& info) {
-                           return std::string(info.param.name);
-                         });
+                         RowName());
 
 struct BandStepCase {
   const char* name;
@@ -298,9 +296,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BandStepCase{"OffWithoutFreeAir", 1, 0, 2, 0, 44.0f, 0, 6, 6},
                       BandStepCase{"OffWithOptionByteTwo", 2, 1, 2, 0, 44.0f, 0, 6, 6},
                       BandStepCase{"OffWithoutUnits", 1, 1, 0, 0, 44.0f, 0, 6, 6}),
-    [](const ::testing::TestParamInfo<BandStepCase>& info) {
-      return std::string(info.param.name);
-    });
+    RowName());
 
 // At the first emergency since start the band is still 0: between the edges
 // the second pass cancels the pull-in's ramp-down and starts a ramp-up

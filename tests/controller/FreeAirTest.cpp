@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StartCase{"OutsideTooWarm", 25.0f, 30.0f, 1.0f, true},
                       StartCase{"InternalNotANumber", kNaN, 20.0f, 1.0f, true},
                       StartCase{"ExternalNotANumber", 25.0f, kNaN, 1.0f, true}),
-    [](const ::testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+    RowName());
 
 // A pre-cooling expiry left over from an earlier run ends step 1 at once
 // when step 0 chose full speed.
@@ -174,9 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
         RegulateCase{"OutsideTooWarmEnds", 25.0f, 27.0f, 50.0f, 2, kNone, 2, 1.0f},
         RegulateCase{"InternalNotANumberHolds", kNaN, 20.0f, 50.0f, 2, kFree, 2, 50.0f},
         RegulateCase{"ExternalNotANumberHolds", 25.0f, kNaN, 50.0f, 2, kFree, 2, 50.0f}),
-    [](const ::testing::TestParamInfo<RegulateCase>& info) {
-      return std::string(info.param.name);
-    });
+    RowName());
 
 struct FanStepCase {
   const char* name;
@@ -216,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FanStepCase{"NegativeDownStepRaisesUncapped", 23.0f, -10.0f, 100.0f, 110.0f,
                                   3},
                       FanStepCase{"NegativeUpStepLowersUnbounded", 25.0f, -10.0f, 5.0f, -5.0f, 4}),
-    [](const ::testing::TestParamInfo<FanStepCase>& info) { return std::string(info.param.name); });
+    RowName());
 
 TEST_F(FreeAirTest, StepUpClearsThePreAirconExpiryStepDownDoesNot) {
   at(2, 50.0f);
@@ -286,7 +284,7 @@ INSTANTIATE_TEST_SUITE_P(
                       WaitCase{"UpWaiting", 4, false, false, 25.0f, 4, 40.0f},
                       WaitCase{"UpIgnoresDecrease", 4, true, false, 25.0f, 4, 40.0f},
                       WaitCase{"UpCutShortAtPullIn", 4, false, false, 28.0f, 5, 100.0f}),
-    [](const ::testing::TestParamInfo<WaitCase>& info) { return std::string(info.param.name); });
+    RowName());
 
 // ---- Step 5 -------------------------------------------------------------------
 
@@ -330,9 +328,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PreAirconCase{"OverAtPullIn", true, 28.0f, 2, kSingle, 5},
                       PreAirconCase{"OverBelowPullIn", true, 27.9f, 2, kFree, 2},
                       PreAirconCase{"OverWithoutUnits", true, 30.0f, 0, kFree, 2}),
-    [](const ::testing::TestParamInfo<PreAirconCase>& info) {
-      return std::string(info.param.name);
-    });
+    RowName());
 
 // A pre-aircon Value of 0 never expires: the fan holds at 100 until the
 // emergency pull-in ends the mode.
@@ -402,9 +398,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PrologueCase{"AfterDropOutRunOver", true, 2, {"ac1 off"}},
                       PrologueCase{"AfterDropOutRunGoingOn", false, 2, {}},
                       PrologueCase{"NoUnitsInstalled", false, 0, {"ac1 off"}}),
-    [](const ::testing::TestParamInfo<PrologueCase>& info) {
-      return std::string(info.param.name);
-    });
+    RowName());
 
 TEST_F(FreeAirTest, AfterDropOutRunKeepsTheUnitForItsDuration) {
   settings.airconRunTimeAfterDropOutValue = 4;

@@ -88,7 +88,7 @@ class TemperatureWalk {
 
 std::string describe(uint32_t seed, int pass) {
   std::ostringstream text;
-  text << "seed " << seed << ", pass " << pass << ", mode " << modeName(coolState) << ", T "
+  text << "seed " << seed << ", pass " << pass << ", mode " << coolingModeName(coolState) << ", T "
        << internalTemperatureAveraging << ", fan " << fanSpeedPercent;
   return text.str();
 }

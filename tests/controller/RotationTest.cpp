@@ -80,9 +80,7 @@ INSTANTIATE_TEST_SUITE_P(Table, RoleMappingTest,
                                            RoleCase{"RotationByte255", 2, 255, 1, 2, 1},
                                            RoleCase{"NoUnitsRotating", 0, 1, 0, 2, 1},
                                            RoleCase{"ThreeUnitsRotating", 3, 1, 1, 2, 1}),
-                         [](const ::testing::TestParamInfo<RoleCase>& info) {
-                           return std::string(info.param.name);
-                         });
+                         RowName());
 
 class RotationTest : public ControllerTest {
  protected:

@@ -129,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"JustBelowCoolingPullIn", 21.99f, 2, 1, noCoolingModeState, {kFan0, kFan0}},
         StartCase{"FreeAirOptionByteTwo", 25.0f, 2, 2, noCoolingModeState, {kFan0, kFan0}},
         StartCase{"InternalNotANumber", kNaN, 2, 1, noCoolingModeState, {kFan0, kFan0}}),
-    [](const ::testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+    RowName());
 
 TEST_F(ControllerTest, FirstPassSelectionIsMadeOnlyOnce) {
   FRIGEL_NEEDS_FRESH_CONTROLLER();
@@ -201,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
                                          PullInCase{"OneUnitRotating", 1, 1, {"ac1 on", "fan 40"}},
                                          PullInCase{"NoUnits", 0, 0, {"fan 100"}})),
     [](const ::testing::TestParamInfo<std::tuple<eCoolingModeState, PullInCase>>& info) {
-      std::string from = modeName(std::get<0>(info.param));
+      std::string from = coolingModeName(std::get<0>(info.param));
       for (char& ch : from) {
         if (ch == ' ') {
           ch = '_';
@@ -292,9 +292,7 @@ INSTANTIATE_TEST_SUITE_P(
         NoCoolingCase{"FreeAirWithCoolingPullInAboveAircon", 30.0f, 2, 1, 35.0f,
                       noCoolingModeState},
         NoCoolingCase{"InternalNotANumber", kNaN, 2, 0, 22.0f, noCoolingModeState}),
-    [](const ::testing::TestParamInfo<NoCoolingCase>& info) {
-      return std::string(info.param.name);
-    });
+    RowName());
 
 struct SwitchOffCase {
   const char* name;
@@ -332,8 +330,6 @@ INSTANTIATE_TEST_SUITE_P(
             "RotationOnUnit2First", 1, 0, {{"ac2 off", "fan 0"}, {"ac1 off", "fan 0"}, {"fan 0"}}},
         SwitchOffCase{
             "RotationOnUnit1First", 1, 2, {{"ac1 off", "fan 0"}, {"ac2 off", "fan 0"}, {"fan 0"}}}),
-    [](const ::testing::TestParamInfo<SwitchOffCase>& info) {
-      return std::string(info.param.name);
-    });
+    RowName());
 
 }  // namespace

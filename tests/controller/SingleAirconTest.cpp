@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
         RampCase{"ValueBelowTen", 1, 35.0f, 9, {"fan 25", "fan 25", "fan 25", "fan 25", "fan 25"}},
         RampCase{"WithoutFreeAir", 0, 35.0f, 30, {"fan 35", "fan 35", "fan 35", "fan 35"}},
         RampCase{"FreeAirByteTwo", 2, 35.0f, 30, {"fan 35", "fan 35", "fan 35", "fan 35"}}),
-    [](const ::testing::TestParamInfo<RampCase>& info) { return std::string(info.param.name); });
+    RowName());
 
 // ---- Hand-over ------------------------------------------------------------------
 
@@ -185,9 +185,7 @@ INSTANTIATE_TEST_SUITE_P(
                       HandOverCase{"InternalNotANumberStays", kNaN, 20.0f, 2, 1, kSingle},
                       HandOverCase{"ExternalNotANumberStays", 27.0f, kNaN, 2, 1, kSingle},
                       HandOverCase{"ExternalNotANumberBelowDropOut", 24.0f, kNaN, 2, 1, kFree}),
-    [](const ::testing::TestParamInfo<HandOverCase>& info) {
-      return std::string(info.param.name);
-    });
+    RowName());
 
 // Before the minimum run time is over the mode never hands over; it does in
 // the very pass the run time expires.

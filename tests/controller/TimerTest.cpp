@@ -104,10 +104,7 @@ TEST_P(TimerTest, ReloadingWhileCountingRestartsTheCountAndKeepsTheFlag) {
   EXPECT_EQ(*timer.flag, set);
 }
 
-INSTANTIATE_TEST_SUITE_P(EachTimer, TimerTest, ::testing::ValuesIn(allTimers()),
-                         [](const ::testing::TestParamInfo<Timer>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(EachTimer, TimerTest, ::testing::ValuesIn(allTimers()), RowName());
 
 TEST_F(ControllerTest, FlagCheckerWithEveryRegisterAtZeroChangesNothing) {
   rig.startIn(noCoolingModeState);

@@ -91,9 +91,7 @@ INSTANTIATE_TEST_SUITE_P(Table, TwoAirconHandBackTest,
                                            HandBackCase{"AtDropOutKeepsBoth", true, 29.0f, false},
                                            HandBackCase{"MinimumRunGoingOn", false, 10.0f, false},
                                            HandBackCase{"InternalNotANumber", true, kNaN, false}),
-                         [](const ::testing::TestParamInfo<HandBackCase>& info) {
-                           return std::string(info.param.name);
-                         });
+                         RowName());
 
 // The ramp runs here whatever useFreeAir says; at 0 it clears the flag and
 // is not restarted.

@@ -1,77 +1,7 @@
 #include "DaemonSite.h"
 
-namespace {
-
-std::string configXml(const Elements& elements) {
-  std::string xml = "<?xml version=\"1.0\"?>\n<config>\n";
-  for (const auto& [name, text] : elements) {
-    if (!text.empty()) {
-      xml += "  <" + name + ">" + text + "</" + name + ">\n";
-    }
-  }
-  return xml + "</config>\n";
-}
-
-Elements merged(Elements base, const Elements& overrides) {
-  for (const auto& [name, text] : overrides) {
-    base[name] = text;
-  }
-  return base;
-}
-
-const char* const kSiteFile = FRIGEL_TEST_DATA_DIR "/daemon-site.xml";
-
-}  // namespace
-
-Elements siteSettings(const Elements& overrides) {
-  return merged(
-      {
-          {"internalProbeLabel", "t-int"},
-          {"externalProbeLabel", "t-ext"},
-          {"aircon", "<number>1</number><label>ac-1</label>"},
-          {"fan", "<label>fan</label>"},
-          {"airconRotation", "0"},
-          {"useFreeAir", "0"},
-          {"useFanInHiTemp", "0"},
-          {"goalTemperature", "24"},
-      },
-      overrides);
-}
-
-Elements siteConstants(const Elements& overrides) {
-  return merged(
-      {
-          {"numberOfAircons", "1"},
-          {"coolingPullIn", "25"},
-          {"aircon1PullIn", "30"},
-          {"aircon1DropOut", "26"},
-          {"aircon2PullIn", "33"},
-          {"aircon2DropOut", "29"},
-          {"hiTemperaturePullIn", "40"},
-          {"hiTemperatureDropOut", "36"},
-          {"hiTempFanPullIn", "42"},
-          {"maximumExtAboveIntTemperature", "-2"},
-          {"aircon1MinimumRunTimeValue", "20"},
-          {"aircon2MinimumRunTimeValue", "20"},
-          {"airconRunTimeAfterDropOutValue", "20"},
-          {"fanMinimumRunTimePreCoolingValue", "20"},
-          {"fanMinimumRunTimePreAirconValue", "20"},
-          {"fanRampDownTimeValue", "100"},
-          {"fanRampUpTimeValue", "100"},
-          {"fanSpeedIncreaseTimeOutValue", "10"},
-          {"fanSpeedDecreaseTimeOutValue", "10"},
-          {"fanSpeedStepUpSize", "10"},
-          {"fanSpeedStepDownSize", "5"},
-      },
-      overrides);
-}
-
 DaemonSite::DaemonSite() : mServer(new VulosimProcess) {
-  writeProperties(
-      "log4cpp.rootCategory=INFO, console\n"
-      "log4cpp.appender.console=ConsoleAppender\n"
-      "log4cpp.appender.console.layout=PatternLayout\n"
-      "log4cpp.appender.console.layout.ConversionPattern=%p %c: %m%n\n");
+  writeProperties(kSiteLogProperties);
   writeSettings(siteSettings());
   writeConstants(siteConstants());
 }
@@ -83,46 +13,42 @@ DaemonSite::~DaemonSite() {
 
 void DaemonSite::writeProperties(const std::string& content) {
   if (!content.empty()) {
-    mEtc.write("frigel.conf", content);
+    mEtc.write(kPropertiesFile, content);
   }
 }
 
-void DaemonSite::writeSettings(const Elements& settings) {
+void DaemonSite::writeSettings(const ConfigElements& settings) {
   writeSettingsText(configXml(settings));
 }
 
 void DaemonSite::writeSettingsText(const std::string& xml) {
   if (!xml.empty()) {
-    mEtc.write("frigel/frigelconfig.xml", xml);
+    mEtc.write(kSettingsFile, xml);
   }
 }
 
-void DaemonSite::writeConstants(const Elements& constants) {
+void DaemonSite::writeConstants(const ConfigElements& constants) {
   writeConstantsText(configXml(constants));
 }
 
 void DaemonSite::writeConstantsText(const std::string& xml) {
   if (!xml.empty()) {
-    mEtc.write("frigel/frigelConstants.xml", xml);
+    mEtc.write(kConstantsFile, xml);
   }
 }
 
 bool DaemonSite::startServer(int port, const std::vector<std::string>& extraArgs) {
-  return mServer->startSite(kSiteFile, extraArgs, port);
+  return mServer->startSite(kDaemonSiteFile, extraArgs, port);
 }
 
 bool DaemonSite::startDaemon() {
-  return mDaemon.start({FRIGEL_BIN_DIR "/frigel"},
-                       {{"FRIGEL_ETC", mEtc.path()},
-                        {"FRIGEL_RUN", runDir()},
-                        {"VULOD_PORT", std::to_string(mServer->port())}});
+  return startSiteDaemon(mDaemon, mEtc.path(), mServer->port());
 }
 
 bool DaemonSite::restartServer() {
-  int port = mServer->port();
+  const int port = mServer->port();
   mServer->stop();
-  mServer.reset(new VulosimProcess);
-  return mServer->startSite(kSiteFile, {}, port);
+  return restartSiteServer(mServer, kDaemonSiteFile, port);
 }
 
 bool DaemonSite::serverSays(const std::string& line, int timeoutMs) {

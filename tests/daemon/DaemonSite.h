@@ -3,23 +3,14 @@
 #ifndef FRIGEL_TESTS_DAEMONSITE_H
 #define FRIGEL_TESTS_DAEMONSITE_H
 
-#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ChildProcess.h"
+#include "SiteConfig.h"
 #include "TempDir.h"
 #include "VulosimProcess.h"
-
-// Settings and constants as element name -> text; a value of "" leaves the
-// element out.
-using Elements = std::map<std::string, std::string>;
-
-// The settings for the test site's labels, with the given values replacing
-// or adding to the defaults (one air conditioner, no free air).
-Elements siteSettings(const Elements& overrides = {});
-// Constants with short durations (tens of passes), with overrides.
-Elements siteConstants(const Elements& overrides = {});
 
 class DaemonSite {
  public:
@@ -28,9 +19,9 @@ class DaemonSite {
 
   // Writes the three configuration files ("" content: the file is absent).
   void writeProperties(const std::string& content);
-  void writeSettings(const Elements& settings);
+  void writeSettings(const ConfigElements& settings);
   void writeSettingsText(const std::string& xml);
-  void writeConstants(const Elements& constants);
+  void writeConstants(const ConfigElements& constants);
   void writeConstantsText(const std::string& xml);
 
   // Starts vulosim on the test site; `extraArgs` are added to its command
@@ -47,7 +38,7 @@ class DaemonSite {
 
   const std::string& etcDir() const { return mEtc.path(); }
   // Where the daemon writes its status file.
-  std::string runDir() const { return mEtc.path() + "/run"; }
+  std::string runDir() const { return siteRunDir(mEtc.path()); }
 
  private:
   TempDir mEtc;

@@ -156,12 +156,7 @@ TEST_F(DaemonTest, ServerRestartIsSurvivedAndOutputsReasserted) {
 //    the unit at once, the mode change is logged with both temperatures and
 //    the status file shows the unit running.
 TEST_F(DaemonTest, ExactPacingLogsModeChangesAndWritesTheStatus) {
-  site.writeProperties(
-      "log4cpp.rootCategory=INFO, console\n"
-      "log4cpp.appender.console=ConsoleAppender\n"
-      "log4cpp.appender.console.layout=PatternLayout\n"
-      "log4cpp.appender.console.layout.ConversionPattern=%p %c: %m%n\n"
-      "PassPeriodMicroseconds=500\n");
+  site.writeProperties(std::string(kSiteLogProperties) + "PassPeriodMicroseconds=500\n");
   start();
   EXPECT_TRUE(site.daemon().waitForLine("parameter aircon1PullIn = 30 degC"));
   EXPECT_TRUE(site.daemon().waitForLine("PassPeriodMicroseconds 500 is below 1000; using 1000"));

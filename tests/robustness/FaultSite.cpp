@@ -1,72 +1,22 @@
 #include "FaultSite.h"
 
 #include <signal.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 
-namespace {
-
-constexpr int kRestartAttempts = 50;
-constexpr useconds_t kRestartPauseMicroseconds = 100 * 1000;
-
-std::string element(const std::string& name, const std::string& text) {
-  return "<" + name + ">" + text + "</" + name + ">";
-}
-
-}  // namespace
-
 std::string defaultSettings(const std::string& extraElements) {
-  return "<?xml version=\"1.0\"?>\n<config>" + element("internalProbeLabel", "t-int") +
-         element("externalProbeLabel", "t-ext") +
-         "<aircon><number>1</number><label>ac-1</label></aircon><fan><label>fan</label></fan>" +
-         element("useFreeAir", "0") + element("goalTemperature", "24") + extraElements +
-         "</config>\n";
+  return configXml(siteSettings(), extraElements);
 }
 
 std::string defaultConstants() {
-  const std::pair<const char*, const char*> constants[] = {
-      {"numberOfAircons", "1"},
-      {"coolingPullIn", "25"},
-      {"aircon1PullIn", "30"},
-      {"aircon1DropOut", "26"},
-      {"aircon2PullIn", "33"},
-      {"aircon2DropOut", "29"},
-      {"hiTemperaturePullIn", "40"},
-      {"hiTemperatureDropOut", "36"},
-      {"hiTempFanPullIn", "42"},
-      {"maximumExtAboveIntTemperature", "-2"},
-      {"aircon1MinimumRunTimeValue", "20"},
-      {"aircon2MinimumRunTimeValue", "20"},
-      {"airconRunTimeAfterDropOutValue", "20"},
-      {"fanMinimumRunTimePreCoolingValue", "20"},
-      {"fanMinimumRunTimePreAirconValue", "20"},
-      {"fanRampDownTimeValue", "100"},
-      {"fanRampUpTimeValue", "100"},
-      {"fanSpeedIncreaseTimeOutValue", "10"},
-      {"fanSpeedDecreaseTimeOutValue", "10"},
-      {"fanSpeedStepUpSize", "10"},
-      {"fanSpeedStepDownSize", "5"},
-  };
-  std::string xml = "<?xml version=\"1.0\"?>\n<config>";
-  for (const auto& [name, text] : constants) {
-    xml += element(name, text);
-  }
-  return xml + "</config>\n";
+  return configXml(siteConstants());
 }
 
-FaultSite::FaultSite()
-    : mSiteFile(FRIGEL_TEST_DATA_DIR "/daemon-site.xml"), mServer(new VulosimProcess) {
+FaultSite::FaultSite() : mSiteFile(kDaemonSiteFile), mServer(new VulosimProcess) {
   // A simulator killed under a test must not take the test with it.
   ::signal(SIGPIPE, SIG_IGN);
-  writeProperties(
-      "log4cpp.rootCategory=INFO, console\n"
-      "log4cpp.appender.console=ConsoleAppender\n"
-      "log4cpp.appender.console.layout=PatternLayout\n"
-      "log4cpp.appender.console.layout.ConversionPattern=%p %c: %m%n\n"
-      "SyncTime=1\n");
+  writeProperties(std::string(kSiteLogProperties) + "SyncTime=1\n");
   writeSettings(defaultSettings());
   writeConstants(defaultConstants());
 }
@@ -77,15 +27,15 @@ FaultSite::~FaultSite() {
 }
 
 void FaultSite::writeProperties(const std::string& text) {
-  mEtc.write("frigel.conf", text);
+  mEtc.write(kPropertiesFile, text);
 }
 
 void FaultSite::writeSettings(const std::string& text) {
-  mEtc.write("frigel/frigelconfig.xml", text);
+  mEtc.write(kSettingsFile, text);
 }
 
 void FaultSite::writeConstants(const std::string& text) {
-  mEtc.write("frigel/frigelConstants.xml", text);
+  mEtc.write(kConstantsFile, text);
 }
 
 void FaultSite::writeSiteFile(const std::string& text) {
@@ -110,24 +60,12 @@ void FaultSite::killServer() {
 }
 
 bool FaultSite::restartServer() {
-  for (int attempt = 0; attempt < kRestartAttempts; ++attempt) {
-    mServer.reset(new VulosimProcess);
-    if (mServer->startSite(mSiteFile, {}, mPort)) {
-      return true;
-    }
-    ::usleep(kRestartPauseMicroseconds);  // the port may still be held
-  }
-  return false;
+  return restartSiteServer(mServer, mSiteFile, mPort);
 }
 
 bool FaultSite::startDaemon(const std::vector<std::string>& wrapper,
                             const std::map<std::string, std::string>& extraEnv) {
-  std::vector<std::string> argv = wrapper;
-  argv.push_back(FRIGEL_BIN_DIR "/frigel");
-  std::map<std::string, std::string> env = extraEnv;
-  env["FRIGEL_ETC"] = mEtc.path();
-  env["VULOD_PORT"] = std::to_string(mPort);
-  return mDaemon.start(argv, env);
+  return startSiteDaemon(mDaemon, mEtc.path(), mPort, wrapper, extraEnv);
 }
 
 int FaultSite::stopDaemon(int timeoutMs) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "SiteConfig.h"
 #include "TempDir.h"
 #include "VulosimProcess.h"
 
@@ -69,9 +70,10 @@ class FaultSite {
   ChildProcess mDaemon;
 };
 
-// The default settings file, with `extraElements` added inside `config`.
+// The default settings file (siteSettings()), with `extraElements` added
+// inside `config`.
 std::string defaultSettings(const std::string& extraElements = "");
-// The default constants file.
+// The default constants file (siteConstants()).
 std::string defaultConstants();
 
 #endif

@@ -26,7 +26,7 @@ using Clock = std::chrono::steady_clock;
 // pull-in of the air conditioner): a restarted server starts with that
 // value and with the air conditioner's output clear.
 std::string hotSite() {
-  std::ifstream in(FRIGEL_TEST_DATA_DIR "/daemon-site.xml");
+  std::ifstream in(kDaemonSiteFile);
   std::stringstream text;
   text << in.rdbuf();
   std::string site = text.str();
@@ -42,13 +42,9 @@ std::string hotSite() {
 TEST(FaultTest, ServerKilledAndRestartedIsSurvived) {
   FaultSite site;
   site.writeSiteFile(hotSite());
-  site.writeProperties(
-      "log4cpp.rootCategory=INFO, console\n"
-      "log4cpp.appender.console=ConsoleAppender\n"
-      "log4cpp.appender.console.layout=PatternLayout\n"
-      "log4cpp.appender.console.layout.ConversionPattern=%p %c: %m%n\n"
-      "log4cpp.category.CqTranslator=DEBUG\n"
-      "SyncTime=1\n");
+  site.writeProperties(std::string(kSiteLogProperties) +
+                       "log4cpp.category.CqTranslator=DEBUG\n"
+                       "SyncTime=1\n");
   ASSERT_TRUE(site.startServer());
   ASSERT_TRUE(site.startDaemon());
   ASSERT_TRUE(site.serverSays("dout ac-1 SET"));
