@@ -173,8 +173,8 @@ void replaceControlPort(Record* record, PortClass* port) {
 
 // Sets up one air conditioner: creates its record on first use, then gives
 // it the output found for `label` (or none), with a debug line saying which.
-bool setupAircon(cQlog& log, cObjectClient* client, const char* label, aircon*& record,
-                 const char* completeLine, const char* failedLine) {
+bool setupAirconRecord(cQlog& log, cObjectClient* client, const char* label, aircon*& record,
+                       const char* completeLine, const char* failedLine) {
   if (record == nullptr) {
     record = new aircon();
   }
@@ -186,8 +186,8 @@ bool setupAircon(cQlog& log, cObjectClient* client, const char* label, aircon*& 
 
 // Sets up one probe: publishes the input found for `label` (or none) in
 // `probe`, with an info line when it was found.
-bool setupProbe(cQlog& log, cObjectClient* client, const char* label,
-                std::atomic<cObjectAInput*>& probe, const char* completeLine) {
+bool setupProbeRecord(cQlog& log, cObjectClient* client, const char* label,
+                      std::atomic<cObjectAInput*>& probe, const char* completeLine) {
   cObjectAInput* port = discoverWithRetries<cObjectAInput>(log, client, label, kProbeDiscovery);
   // Published only now that the object is complete; the previous one is
   // kept because the delivery thread may still be reading it.
@@ -481,13 +481,13 @@ cObjectAInput* CqTranslator::getProbePortFromPortLabel(const char* label) {
 }
 
 bool CqTranslator::setupFirstAircon(const char* label) {
-  return setupAircon(*this, mObjectClient, label, mFirstAircon, "First Aircon setup complete",
-                     "First Aircon setup failed");
+  return setupAirconRecord(*this, mObjectClient, label, mFirstAircon, "First Aircon setup complete",
+                           "First Aircon setup failed");
 }
 
 bool CqTranslator::setupSecondAircon(const char* label) {
-  return setupAircon(*this, mObjectClient, label, mSecondAircon, "Second Aircon setup complete",
-                     "Second Aircon setup failed");
+  return setupAirconRecord(*this, mObjectClient, label, mSecondAircon,
+                           "Second Aircon setup complete", "Second Aircon setup failed");
 }
 
 bool CqTranslator::setupFan(const char* label) {
@@ -504,13 +504,13 @@ bool CqTranslator::setupFan(const char* label) {
 }
 
 bool CqTranslator::setupInternalProbe(const char* label) {
-  return setupProbe(*this, mObjectClient, label, mInternalProbe,
-                    "Internal temperature probe setup complete");
+  return setupProbeRecord(*this, mObjectClient, label, mInternalProbe,
+                          "Internal temperature probe setup complete");
 }
 
 bool CqTranslator::setupExternalProbe(const char* label) {
-  return setupProbe(*this, mObjectClient, label, mExternalProbe,
-                    "External temperature probe setup complete");
+  return setupProbeRecord(*this, mObjectClient, label, mExternalProbe,
+                          "External temperature probe setup complete");
 }
 
 // ---- Actuation (main thread) ----
