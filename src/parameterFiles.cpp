@@ -215,6 +215,26 @@ xmlDocPtr parseParameterDocument(const char* path) {
   return document;
 }
 
+// libxml2 grows the buffer it gathers an element's text in by exactly what
+// each piece adds. Where realloc cannot grow a block in place (valgrind, the
+// sanitizers, small C libraries) an element of many pieces (text between
+// comments, entity references) is copied whole once per piece: a 1 KB file
+// could take seconds. Doubling keeps gathering linear; the caller's scheme
+// comes back before
+// the parser is cleaned up.
+class DoublingTextBuffers {
+ public:
+  DoublingTextBuffers() : mPrevious(xmlGetBufferAllocationScheme()) {
+    xmlSetBufferAllocationScheme(XML_BUFFER_ALLOC_DOUBLEIT);
+  }
+  ~DoublingTextBuffers() { xmlSetBufferAllocationScheme(mPrevious); }
+  DoublingTextBuffers(const DoublingTextBuffers&) = delete;
+  DoublingTextBuffers& operator=(const DoublingTextBuffers&) = delete;
+
+ private:
+  xmlBufferAllocationScheme mPrevious;
+};
+
 // Parses one file and hands each child of `config` to `readElement`, in
 // document order.
 template <typename ReadElement>
@@ -226,6 +246,7 @@ void readConfigFile(const ReadingContext& context, ReadElement readElement) {
       context.observer->fileNotParsed(context.path);
     }
   } else {
+    DoublingTextBuffers doubling;
     const xmlNode* root = xmlDocGetRootElement(document);
     if (root != nullptr && nameIs(root, "config")) {
       for (const xmlNode* child = root->children; child; child = child->next) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <libxml/tree.h>
+
 #include "Globals.h"
 #include "TempDir.h"
 #include "parameterFiles.h"
@@ -210,6 +212,24 @@ TEST_F(ParameterFilesTest, OtherDocumentElementIsSkippedSilently) {
 TEST_F(ParameterFilesTest, NotANumberTextStaysAFloat) {
   read("", config("<coolingPullIn>nan</coolingPullIn>"));
   EXPECT_TRUE(std::isnan(coolingPullIn));
+}
+
+// An element's text is gathered whole across comments and entity
+// references, and the reader leaves libxml2's buffer scheme as it found it
+// (it widens it only while gathering).
+TEST_F(ParameterFilesTest, TextInManyPiecesIsReadWholeAndTheBufferSchemeIsRestored) {
+  xmlSetBufferAllocationScheme(XML_BUFFER_ALLOC_EXACT);
+  std::string pieces;
+  for (int i = 0; i < 2000; ++i) {
+    pieces += "<!---->";
+  }
+  read("<!DOCTYPE config [<!ENTITY five \"5\">]>\n<config><internalProbeLabel>in" + pieces +
+           "side</internalProbeLabel>"
+           "<goalTemperature>2<!-- -->&five;.<![CDATA[2]]>5</goalTemperature></config>",
+       "");
+  EXPECT_EQ(setupCalls, (std::vector<std::string>{"int:inside"}));
+  EXPECT_FLOAT_EQ(goalTemperature, 25.25f);
+  EXPECT_EQ(xmlGetBufferAllocationScheme(), XML_BUFFER_ALLOC_EXACT);
 }
 
 }  // namespace
