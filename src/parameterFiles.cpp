@@ -220,8 +220,7 @@ xmlDocPtr parseParameterDocument(const char* path) {
 // sanitizers, small C libraries) an element of many pieces (text between
 // comments, entity references) is copied whole once per piece: a 1 KB file
 // could take seconds. Doubling keeps gathering linear; the caller's scheme
-// comes back before
-// the parser is cleaned up.
+// comes back before the parser is cleaned up.
 class DoublingTextBuffers {
  public:
   DoublingTextBuffers() : mPrevious(xmlGetBufferAllocationScheme()) {
