@@ -18,4 +18,17 @@ constexpr int kDefaultPassPeriodMicroseconds = 0;
 constexpr const char* kProbeStaleKey = "ProbeStaleSeconds";
 constexpr int kDefaultProbeStaleSeconds = 900;
 
+// Seconds an air conditioner's output must rest after it was switched off
+// before it may be switched on again: a decimal number, fractions allowed.
+// Absent, 0, negative or not a number: no minimum off time. Read with
+// airconMinimumOffSeconds().
+constexpr const char* kAirconMinimumOffKey = "AirconMinimumOffSeconds";
+
+// The minimum off time that `text` (the key's value, or null when absent)
+// sets, in seconds: a finite decimal number, with blanks allowed around it
+// (a value keeps the blanks and carriage return of its line). 0 when the
+// hold is off: absent, not a number, 0 or negative. `notANumber`, when not
+// null, is set to whether the text was present but not a number.
+double airconMinimumOffSeconds(const char* text, bool* notANumber = nullptr);
+
 #endif
