@@ -125,6 +125,15 @@ void pullIntoSingleAircon() {
   aircon1RunTimeRegister = aircon1MinimumRunTimeValue;
 }
 
+// Hand-over to free air with the first unit still running: it runs on for
+// the after-drop-out time, which free-air mode waits for before it stops
+// the unit. The flag is cleared with the load, so that one raised by an
+// earlier run-on cannot stop the unit at the first free-air pass.
+void startRunOnAfterDropOut() {
+  airconRunTimeAfterDropOutRegister = airconRunTimeAfterDropOutValue;
+  airconRunTimeAfterDropOutFlag = clear;
+}
+
 // Starts the full-speed pre-aircon run of free-air mode.
 void startPreAirconRun() {
   fanSpeedPercent = fullSpeedPercent;
@@ -471,7 +480,10 @@ void aircon1CoolingMode() {
 
   if (AirCon1timerLoop == 0) {
     turnOnFirstAircon();
+    // A run started here lasts its full minimum run time: a flag left set by
+    // an earlier run (or raised during an emergency) must not end it early.
     aircon1RunTimeRegister = aircon1MinimumRunTimeValue;
+    aircon1MinimumTimeOutFlag = clear;
     fanRampDownTimeRegister = rampDownInterval();
     AirCon1timerLoop = 1;
     freeAirTimerLoop = 0;
@@ -500,12 +512,12 @@ void aircon1CoolingMode() {
     // after-drop-out time.
     coolState = freeAirCoolingModeState;
     fanSpeedPercent = fullSpeedPercent;
-    airconRunTimeAfterDropOutRegister = airconRunTimeAfterDropOutValue;
+    startRunOnAfterDropOut();
     aircon1MinimumTimeOutFlag = clear;
   } else if (internalTemp < aircon1DropOut && useFreeAir == yes) {
     coolState = freeAirCoolingModeState;
     fanMinimumRunTimePreCoolingRegister = fanMinimumRunTimePreCoolingValue;
-    airconRunTimeAfterDropOutRegister = airconRunTimeAfterDropOutValue;
+    startRunOnAfterDropOut();
     aircon1MinimumTimeOutFlag = clear;
   } else if (internalTemp < aircon1DropOut && useFreeAir != yes) {
     coolState = noCoolingModeState;

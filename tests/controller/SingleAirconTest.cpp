@@ -33,7 +33,8 @@ class SingleAirconTest : public ControllerTest {
 };
 
 // The first step switches the first unit on, starts its minimum run time
-// and the fan ramp, and decides nothing, whatever the temperatures.
+// afresh (a flag left by an earlier run is cleared) and the fan ramp, and
+// decides nothing, whatever the temperatures.
 TEST_F(SingleAirconTest, FirstStepStartsTheUnitAndDecidesNothing) {
   aircon1MinimumTimeOutFlag = set;
   freeAirTimerLoop = 2;
@@ -42,7 +43,7 @@ TEST_F(SingleAirconTest, FirstStepStartsTheUnitAndDecidesNothing) {
   EXPECT_EQ(rig.pass(), (Actuations{"ac1 on", "fan 0"}));
   EXPECT_EQ(coolState, aircon1CoolingModeState);
   EXPECT_EQ(aircon1RunTimeRegister, settings.aircon1MinimumRunTimeValue);
-  EXPECT_EQ(aircon1MinimumTimeOutFlag, set) << "the first step leaves the flag alone";
+  EXPECT_EQ(aircon1MinimumTimeOutFlag, clear) << "a new run starts with the flag down";
   EXPECT_EQ(fanRampDownTimeRegister, 3u);
   EXPECT_EQ(AirCon1timerLoop, 1u);
   EXPECT_EQ(freeAirTimerLoop + AirCon2timerLoop + emergencytimerLoop, 0u);
@@ -127,6 +128,8 @@ TEST_P(SingleAirconHandOverTest, FirstMatchingRuleApplies) {
   aircon1MinimumTimeOutFlag = set;
   aircon2MinimumTimeOutFlag = set;
   fanRampDownTimeFlag = set;
+  // Raised by an earlier run-on that ran out during this mode.
+  airconRunTimeAfterDropOutFlag = set;
   fanSpeedPercent = 0.0f;
   ControllerRig::setTemperatures(c.internal, c.external);
 
@@ -148,6 +151,7 @@ TEST_P(SingleAirconHandOverTest, FirstMatchingRuleApplies) {
       break;
     case freeAirCoolingModeState:
       EXPECT_EQ(airconRunTimeAfterDropOutRegister, settings.airconRunTimeAfterDropOutValue);
+      EXPECT_EQ(airconRunTimeAfterDropOutFlag, clear) << "the run-on starts afresh";
       EXPECT_EQ(fanMinimumRunTimePreCoolingRegister,
                 fullFreeAir ? 0u : settings.fanMinimumRunTimePreCoolingValue);
       EXPECT_EQ(aircon1MinimumTimeOutFlag, clear);
@@ -157,6 +161,7 @@ TEST_P(SingleAirconHandOverTest, FirstMatchingRuleApplies) {
       EXPECT_EQ(aircon1MinimumTimeOutFlag, set);
       EXPECT_EQ(aircon2MinimumTimeOutFlag, set);
       EXPECT_EQ(airconRunTimeAfterDropOutRegister, 0u);
+      EXPECT_EQ(airconRunTimeAfterDropOutFlag, set);
       break;
   }
 }
@@ -202,6 +207,79 @@ TEST_F(SingleAirconTest, HoldsForTheMinimumRunTime) {
   // First step in pass 1; expiry, and the hand-over, in pass 7.
   EXPECT_EQ(modes, (std::vector<eCoolingModeState>{kSingle, kSingle, kSingle, kSingle, kSingle,
                                                    kSingle, kNone, kNone}));
+}
+
+// ---- Compressor protection -------------------------------------------------------
+
+// A run that this mode starts lasts its minimum run time, whatever flag an
+// earlier run or an emergency left set: the room cooling at once after a
+// restart does not stop the unit two passes after it was switched on.
+struct LeftFlagCase {
+  const char* name;
+  eCoolingModeState before;  // the mode whose run left the flag set
+};
+
+class SingleAirconLeftFlagTest : public SingleAirconTest,
+                                 public ::testing::WithParamInterface<LeftFlagCase> {};
+
+TEST_P(SingleAirconLeftFlagTest, ANewRunLastsItsMinimumRunTime) {
+  settings.numberOfAircons = 1;
+  settings.useFreeAir = 0;
+  settings.aircon1MinimumRunTimeValue = 6;
+  settings.apply();
+  coolState = GetParam().before;
+  // The earlier run is over and its minimum run time ran out; the unit was
+  // switched off by no cooling.
+  aircon1MinimumTimeOutFlag = set;
+  ControllerRig::setTemperatures(29.0f, 20.0f);  // warm again: back to one unit
+  if (coolState == emergencyCoolingModeState) {
+    // The emergency ends at once and hands over to single-aircon mode with
+    // the unit still running.
+    emergencytimerLoop = 1;
+    ControllerRig::markUnitOn(1);
+    rig.pass();
+  } else {
+    rig.pass();  // no cooling hands over
+  }
+  ASSERT_EQ(coolState, aircon1CoolingModeState);
+  rig.pass();  // the first step: the unit runs
+  ASSERT_EQ(aircon1, on);
+  ControllerRig::setTemperatures(20.0f, 20.0f);  // and the room cools at once
+  std::vector<eCoolingModeState> modes;
+  for (int i = 0; i < 7; ++i) {
+    rig.pass();
+    modes.push_back(coolState);
+  }
+  // Six passes of minimum run time from the first step: the hand-over comes
+  // with the expiry in the sixth.
+  EXPECT_EQ(modes, (std::vector<eCoolingModeState>{kSingle, kSingle, kSingle, kSingle, kSingle,
+                                                   kNone, kNone}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SingleAirconLeftFlagTest,
+                         ::testing::Values(LeftFlagCase{"AfterAnEarlierRun", kNone},
+                                           LeftFlagCase{"AfterAnEmergency",
+                                                        emergencyCoolingModeState}),
+                         RowName());
+
+// Handed over to free air with a run-on flag left by an earlier run-on, the
+// unit still runs on for the whole after-drop-out time before free air
+// switches it off.
+TEST_F(SingleAirconTest, HandOverToFreeAirRunsTheUnitOnForItsWholeRunOn) {
+  settings.airconRunTimeAfterDropOutValue = 4;
+  settings.apply();
+  running();
+  aircon1MinimumTimeOutFlag = set;
+  airconRunTimeAfterDropOutFlag = set;
+  ControllerRig::setTemperatures(24.0f, 20.0f);  // below the drop-out, cool outside
+  rig.pass();
+  ASSERT_EQ(coolState, freeAirCoolingModeState);
+  std::vector<std::string> switches;
+  for (int i = 0; i < 5; ++i) {
+    Actuations one = switchesOnly(rig.pass());
+    switches.push_back(one.empty() ? "" : one.front());
+  }
+  EXPECT_EQ(switches, (std::vector<std::string>{"", "", "", "ac1 off", ""}));
 }
 
 }  // namespace
