@@ -15,6 +15,7 @@
 
 #include "aircon.h"
 #include "fan.h"
+#include "minimumOffTime.h"
 
 // Sequence number of the last trend event taken; 0 at start. Written only by
 // the client's delivery thread.
@@ -70,6 +71,19 @@ class CqTranslator : public cQlog, public cObjectListener {
   void setFanValue(float valueToSet);
   void switchAircon(aircon* ac);
 
+  // Minimum off time of both air conditioners' outputs, in nanoseconds of
+  // the monotonic clock; 0 (the default) holds no start. While it runs, a
+  // switch-on of a unit is held rather than sent; the unit's record and
+  // cached port keep what was really sent.
+  void setAirconMinimumOffNanoseconds(int64_t nanoseconds);
+  // Sends each held start whose unit has now rested its minimum off time.
+  // Main thread, once a pass, after the controller's step.
+  void releaseHeldStarts();
+  // Unit 1 or 2: a start is waiting for the minimum off time.
+  bool isAirconStartHeld(int number);
+  // Unit 1 or 2: the output was last sent on (false without a port).
+  bool isAirconOutputOn(int number);
+
   // Reads both probes and re-sends every output's cached state. False when
   // the set-up is incomplete (a probe missing, or no output record at all).
   bool updateValues();
@@ -82,6 +96,8 @@ class CqTranslator : public cQlog, public cObjectListener {
   aircon* mSecondAircon;
   Fan* mFan;
   std::atomic<bool> mSomethingChanged;
+  // Per unit (index 0: unit 1). Main thread only.
+  MinimumOffTime mMinimumOffTimes[2];
 };
 
 #endif

@@ -15,6 +15,13 @@
 
 #include <cQlog.h>
 
+// What each air conditioner's output really does, as the bridge sent it
+// (index 0: unit 1). A start held for the minimum off time is not on yet.
+struct AirconOutputs {
+  bool on[2] = {false, false};
+  bool startHeld[2] = {false, false};
+};
+
 // What one pass leaves for the status writer.
 struct StatusSnapshot {
   bool controlling = false;      // false while idle with an incomplete set-up
@@ -24,7 +31,8 @@ struct StatusSnapshot {
   float internalTemperature = 0.0f;
   float externalTemperature = 0.0f;
   float fanSpeedPercent = 0.0f;
-  uint8_t airconOn[2] = {0, 0};        // last commanded state of unit 1 and 2
+  uint8_t airconOn[2] = {0, 0};        // output state of unit 1 and 2 as sent
+  uint8_t startHeld[2] = {0, 0};       // a start waits for the minimum off time
   uint8_t firstRoleUnit = 1;           // the unit that cools alone
   uint32_t starts[2] = {0, 0};         // switch-ons since start
   int64_t runNanoseconds[2] = {0, 0};  // run time since start, current run included
@@ -65,8 +73,9 @@ class OperatorStatus {
   OperatorStatus(const OperatorStatus&) = delete;
   OperatorStatus& operator=(const OperatorStatus&) = delete;
 
-  // Main thread, once after each controller step.
-  void afterPass();
+  // Main thread, once after each controller step, with the outputs as the
+  // bridge left them.
+  void afterPass(const AirconOutputs& outputs);
   // Main thread: the daemon is idle with an incomplete set-up.
   void idle();
 

@@ -22,6 +22,7 @@ constexpr int kHighestPort = 65535;
 constexpr int kDiscoveryAttempts = 3;
 constexpr float kFanPercentMin = 0.0f;
 constexpr float kFanPercentMax = 100.0f;
+constexpr double kNanosecondsPerSecond = 1e9;
 
 // The server's port: VULOD_PORT when it holds a port number (digits only,
 // 1 to 65535), otherwise the default. An unset or empty variable is not
@@ -523,10 +524,30 @@ void CqTranslator::switchAirconNoncurrentStateBased(uint8_t ac_num, uint8_t stat
     return;
   }
   // Compared with the record, not the server: polling re-asserts a lost
-  // command.
-  if (static_cast<unsigned>(state) == ac->getOnOffStatus()) {
-    debug("attempt to set aicon %i to a state it is already in", ac_num);
-    return;
+  // command. Starts also wait for the unit's minimum off time.
+  const int64_t now = monotonicNanoseconds();
+  MinimumOffTime& offTime = mMinimumOffTimes[ac_num - 1];
+  MinimumOffTime::Decision decision = MinimumOffTime::Decision::Send;
+  if (state == 0 || state == 1) {
+    decision = offTime.request(state == 1, ac->getOnOffStatus() == aircon::ON, now);
+  }
+  switch (decision) {
+    case MinimumOffTime::Decision::Send:
+      break;
+    case MinimumOffTime::Decision::Dropped:
+      // A start still held is taken back: it never goes out, and the
+      // output, never switched on, stays off.
+      info("aircon %d start dropped: switched off again before its minimum off time", ac_num);
+      debug("attempt to set aicon %i to a state it is already in", ac_num);
+      return;
+    case MinimumOffTime::Decision::AlreadyThere:
+      debug("attempt to set aicon %i to a state it is already in", ac_num);
+      return;
+    case MinimumOffTime::Decision::Held:
+      // Sent by releaseHeldStarts() once the output has rested long enough.
+      info("aircon %d start held %.1f s: minimum off time", ac_num,
+           static_cast<double>(offTime.restLeft(now)) / kNanosecondsPerSecond);
+      return;
   }
   cObjectDOutput* output = copyToSend(ac->getControlPort());
   if (output == nullptr) {
@@ -548,6 +569,41 @@ void CqTranslator::switchAirconNoncurrentStateBased(uint8_t ac_num, uint8_t stat
       break;
   }
   sendAirconOutput(*this, mObjectClient, ac, output);
+}
+
+void CqTranslator::setAirconMinimumOffNanoseconds(int64_t nanoseconds) {
+  for (MinimumOffTime& offTime : mMinimumOffTimes) {
+    offTime.setMinimumOff(nanoseconds);
+  }
+}
+
+void CqTranslator::releaseHeldStarts() {
+  const int64_t now = monotonicNanoseconds();
+  for (int number = 1; number <= 2; ++number) {
+    if (!mMinimumOffTimes[number - 1].releaseDue(now)) {
+      continue;
+    }
+    aircon* ac = getAirconFromNumber(number);
+    cObjectDOutput* output = ac != nullptr && ac->getControlPort() != nullptr
+                                 ? copyToSend(ac->getControlPort())
+                                 : nullptr;
+    if (output == nullptr) {
+      continue;
+    }
+    debug("changing aircon %d output from OFF to ON", number);
+    output->setOutputState(OBJ_IO_STATE_SET);
+    ac->setOnOffStatus(aircon::ON);
+    sendAirconOutput(*this, mObjectClient, ac, output);
+  }
+}
+
+bool CqTranslator::isAirconStartHeld(int number) {
+  return (number == 1 || number == 2) && mMinimumOffTimes[number - 1].startHeld();
+}
+
+bool CqTranslator::isAirconOutputOn(int number) {
+  aircon* ac = getAirconFromNumber(number);
+  return ac != nullptr && ac->getControlPort() != nullptr && ac->getOnOffStatus() == aircon::ON;
 }
 
 void CqTranslator::setFanValue(float valueToSet) {

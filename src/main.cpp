@@ -88,6 +88,34 @@ class Repoll {
   uint64_t mLastPollSeconds;
 };
 
+// Gives the bridge the air conditioners' minimum off time from the
+// properties, and says what it is.
+void applyAirconMinimumOffTime(cQlog& log) {
+  const char* text = props.getString(kAirconMinimumOffKey, nullptr);
+  bool notANumber = false;
+  const double seconds = airconMinimumOffSeconds(text, &notANumber);
+  if (notANumber) {
+    log.info("%s '%s' is not a number of seconds; no minimum off time", kAirconMinimumOffKey, text);
+  }
+  translator.setAirconMinimumOffNanoseconds(static_cast<int64_t>(seconds * 1e9));
+  if (seconds > 0.0) {
+    log.info("air conditioners rest at least %g s between runs (%s)", seconds,
+             kAirconMinimumOffKey);
+  } else {
+    log.info("no minimum off time for the air conditioners (%s)", kAirconMinimumOffKey);
+  }
+}
+
+// What each air conditioner's output really does, for the operator.
+AirconOutputs airconOutputs() {
+  AirconOutputs outputs;
+  for (int unit = 0; unit < 2; ++unit) {
+    outputs.on[unit] = translator.isAirconOutputOn(unit + 1);
+    outputs.startHeld[unit] = translator.isAirconStartHeld(unit + 1);
+  }
+  return outputs;
+}
+
 }  // namespace
 
 int main(int /*argc*/, char** /*argv*/) {
@@ -100,6 +128,7 @@ int main(int /*argc*/, char** /*argv*/) {
   cQlog log("Supervisor");
   const int passPeriodMicroseconds = props.getInt(kPassPeriodKey, kDefaultPassPeriodMicroseconds);
   logEffectiveParameters(log, passPeriodMicroseconds);
+  applyAirconMinimumOffTime(log);
   OperatorStatus status(log, statusDirectory(),
                         props.getInt(kProbeStaleKey, kDefaultProbeStaleSeconds));
   if (!translator.updateValues()) {
@@ -119,11 +148,13 @@ int main(int /*argc*/, char** /*argv*/) {
     // Mode changes are seen from outside the controller, around its step.
     const eCoolingModeState modeBefore = coolState;
     whichCooloingMode();
+    // After the step, so that a start the step took back is never sent.
+    translator.releaseHeldStarts();
     if (coolState != modeBefore) {
       logModeChange(log, modeBefore, coolState, internalTemperatureAveraging,
                     externalTemperatureAveraging);
     }
-    status.afterPass();
+    status.afterPass(airconOutputs());
   }
   return 0;
 }

@@ -106,12 +106,13 @@ std::string renderStatusJson(const StatusSnapshot& s, double passesPerSecond,
                "%.1f");
   out += "}\n  },\n  \"aircons\": [";
   for (int unit = 0; unit < 2; ++unit) {
-    char buffer[160];
+    char buffer[192];
     std::snprintf(buffer, sizeof buffer,
-                  "%s\n    {\"unit\": %d, \"on\": %s, \"starts\": %lu, \"runHours\": %.3f}",
+                  "%s\n    {\"unit\": %d, \"on\": %s, \"starts\": %lu, \"runHours\": %.3f, "
+                  "\"startHeld\": %s}",
                   unit ? "," : "", unit + 1, s.airconOn[unit] ? "true" : "false",
                   static_cast<unsigned long>(s.starts[unit]),
-                  seconds(s.runNanoseconds[unit]) / 3600.0);
+                  seconds(s.runNanoseconds[unit]) / 3600.0, s.startHeld[unit] ? "true" : "false");
     out += buffer;
   }
   out += "\n  ],\n  ";
@@ -152,10 +153,11 @@ OperatorStatus::~OperatorStatus() {
   mWriter.join();
 }
 
-void OperatorStatus::afterPass() {
+void OperatorStatus::afterPass(const AirconOutputs& outputs) {
   const int64_t now = monotonicNanoseconds();
-  const uint8_t on[2] = {aircon1, aircon2};
+  const bool* on = outputs.on;
   for (int unit = 0; unit < 2; ++unit) {
+    mCurrent.startHeld[unit] = outputs.startHeld[unit];
     if (on[unit] && !mCurrent.airconOn[unit]) {
       ++mCurrent.starts[unit];
       mRunStart[unit] = now;

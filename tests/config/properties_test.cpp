@@ -3,6 +3,7 @@
 #include <string>
 
 #include "TempDir.h"
+#include "daemonKeys.h"
 #include "properties.h"
 
 namespace {
@@ -105,6 +106,28 @@ TEST_F(PropertiesTest, BinaryBytesNeitherCrashNorInventEntries) {
   }
   loadText(junk + "\nGood=5\n");
   EXPECT_EQ(props.getInt("Good", 0), 5);
+}
+
+// The minimum off time is a decimal number of seconds; anything that is
+// not a finite number turns the hold off rather than holding for ever.
+TEST(AirconMinimumOffSeconds, TakesFiniteDecimalsAndTurnsEverythingElseOff) {
+  struct Row {
+    const char* text;
+    double seconds;
+    bool notANumber;
+  };
+  const Row rows[] = {
+      {nullptr, 0.0, false},     {"180", 180.0, false}, {"0.36", 0.36, false},
+      {" 180 \r", 180.0, false}, {"0", 0.0, false},     {"-5", 0.0, false},
+      {"", 0.0, true},           {"abc", 0.0, true},    {"180s", 0.0, true},
+      {"inf", 0.0, true},        {"nan", 0.0, true},    {"1e999", 0.0, true},
+  };
+  for (const Row& row : rows) {
+    bool notANumber = !row.notANumber;
+    EXPECT_DOUBLE_EQ(airconMinimumOffSeconds(row.text, &notANumber), row.seconds)
+        << (row.text ? row.text : "(absent)");
+    EXPECT_EQ(notANumber, row.notANumber) << (row.text ? row.text : "(absent)");
+  }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Properties that hold on every pass, checked over many seeded random
 // settings and temperature traces (the variables only; the outputs are
-// detached from the bridge so that the run causes no traffic).
+// detached from the bridge so that the run causes no traffic). The units'
+// outputs are followed through the bridge's minimum off time, on a clock of
+// passes, as the bridge applies it to the controller's switching.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,6 +14,7 @@
 
 #include "ControllerRig.h"
 #include "frigel.h"
+#include "minimumOffTime.h"
 
 namespace {
 
@@ -86,6 +89,44 @@ class TemperatureWalk {
   float mValue;
 };
 
+// One unit's output as the bridge sends it: the controller's record at the
+// end of each pass is its request, held for the minimum off time.
+class HeldOutput {
+ public:
+  explicit HeldOutput(int64_t minimumOffPasses) : mHold(minimumOffPasses) {}
+  // The output after `pass`; `restPasses` is set to the length of a rest
+  // that ended at this pass, else -1.
+  bool follow(bool wanted, int64_t pass, int64_t& restPasses) {
+    const bool before = mOn;
+    if (mHold.request(wanted, mOn, pass) == MinimumOffTime::Decision::Send) {
+      mOn = wanted;
+    }
+    if (mHold.releaseDue(pass)) {
+      mOn = true;
+    }
+    restPasses = -1;
+    if (before && !mOn) {
+      mOffAt = pass;
+    } else if (!before && mOn && mOffAt >= 0) {
+      restPasses = pass - mOffAt;
+    }
+    return mOn;
+  }
+
+ private:
+  MinimumOffTime mHold;
+  bool mOn = false;
+  int64_t mOffAt = -1;
+};
+
+// A run that single-aircon mode's first step started: its unit, the pass it
+// started in, and whether the emergency or two-aircon mode took over since.
+struct SingleAirconRun {
+  int unit = 0;  // 0: none
+  int startPass = 0;
+  bool takenOver = false;
+};
+
 std::string describe(uint32_t seed, int pass) {
   std::ostringstream text;
   text << "seed " << seed << ", pass " << pass << ", mode " << coolingModeName(coolState) << ", T "
@@ -105,13 +146,47 @@ TEST_F(ControllerTest, InvariantsHoldOverRandomTraces) {
     TemperatureWalk external(random, 20.0f);
     // Passes in a row whose no-cooling step ran.
     int noCoolingStepsInARow = 0;
+    const int64_t minimumOffPasses = std::uniform_int_distribution<int>(1, 30)(random);
+    HeldOutput outputs[2] = {HeldOutput(minimumOffPasses), HeldOutput(minimumOffPasses)};
+    SingleAirconRun run;
 
     for (int pass = 0; pass < kPassesPerSeed; ++pass) {
       const float t = internal.next();
       ControllerRig::setTemperatures(t, external.next());
       const eCoolingModeState before = coolState;
+      const bool firstStepDue = before == aircon1CoolingModeState && AirCon1timerLoop == 0;
+      const uint8_t wasOn[2] = {aircon1, aircon2};
       rig.pass();
       ++passesChecked;
+
+      const uint8_t isOn[2] = {aircon1, aircon2};
+      for (int unit = 0; unit < 2; ++unit) {
+        int64_t rest = -1;
+        outputs[unit].follow(isOn[unit] == on, pass, rest);
+        if (rest >= 0) {
+          ASSERT_GE(rest, minimumOffPasses)
+              << "unit " << unit + 1 << " rested too short, " << describe(seed, pass);
+        }
+      }
+      if (coolState == emergencyCoolingModeState || coolState == aircon2CoolingModeState) {
+        run.takenOver = true;
+      }
+      if (run.unit != 0 && wasOn[run.unit - 1] && !isOn[run.unit - 1]) {
+        if (!run.takenOver) {
+          ASSERT_GE(static_cast<uint32_t>(pass - run.startPass),
+                    settings.aircon1MinimumRunTimeValue)
+              << "unit " << run.unit << " stopped before its minimum run time, started at pass "
+              << run.startPass << ", " << describe(seed, pass);
+        }
+        run.unit = 0;
+      }
+      if (firstStepDue && AirCon1timerLoop == 1) {
+        for (int unit = 0; unit < 2; ++unit) {
+          if (!wasOn[unit] && isOn[unit]) {
+            run = SingleAirconRun{unit + 1, pass, false};
+          }
+        }
+      }
 
       ASSERT_LE(static_cast<unsigned>(coolState), 4u) << describe(seed, pass);
       ASSERT_LE(freeAirTimerLoop, 5u) << describe(seed, pass);

@@ -176,7 +176,26 @@ TEST_F(DaemonTest, ExactPacingLogsModeChangesAndWritesTheStatus) {
   EXPECT_EQ(stopDaemon(), 0);
 }
 
-// 9. Two hot hours of a simulated room: the daemon holds it below the
+// 9. The minimum off time: an emergency right after the unit stopped calls
+//    it at once; the start is held (nothing reaches the server) and goes
+//    out once the unit has rested.
+TEST_F(DaemonTest, AStartSoonAfterAStopWaitsForTheMinimumOffTime) {
+  site.writeProperties(std::string(kSiteLogProperties) + "AirconMinimumOffSeconds=1.5\n");
+  start();
+  EXPECT_TRUE(site.daemon().waitForLine(
+      "air conditioners rest at least 1.5 s between runs (AirconMinimumOffSeconds)"));
+  site.server().writeLine("ain t-int 31");
+  ASSERT_TRUE(site.serverSays("dout ac-1 SET"));
+  site.server().writeLine("ain t-int 20");
+  ASSERT_TRUE(site.serverSays("dout ac-1 CLEAR"));
+  site.server().writeLine("ain t-int 45");
+  ASSERT_TRUE(site.daemon().waitForLine("aircon 1 start held "));
+  EXPECT_EQ(site.server().countLines("dout ac-1 SET"), 1u) << "the start is held";
+  EXPECT_TRUE(site.serverSays("dout ac-1 SET"));
+  EXPECT_EQ(stopDaemon(), 0);
+}
+
+// 10. Two hot hours of a simulated room: the daemon holds it below the
 //    emergency level, and needs both units for it.
 TEST_F(DaemonTest, SimulatedHotHoursAreHeldWithBothUnits) {
   site.writeSettingsText(

@@ -30,6 +30,7 @@ TEST(StatusJson, RendersEveryFieldAndNullForWhatIsUnknown) {
   s.airconOn[0] = 1;
   s.starts[0] = 3;
   s.runNanoseconds[0] = 5400LL * 1000000000;  // 1.5 h
+  s.startHeld[1] = 1;
   s.firstRoleUnit = 2;
   std::string json = renderStatusJson(s, 99.96, 1.5, -1.0);
   EXPECT_NE(json.find("\"state\": \"controlling\""), std::string::npos) << json;
@@ -39,7 +40,11 @@ TEST(StatusJson, RendersEveryFieldAndNullForWhatIsUnknown) {
             std::string::npos);
   EXPECT_NE(json.find("\"external\": {\"temperature\": null, \"lastTrendAgeSeconds\": null}"),
             std::string::npos);
-  EXPECT_NE(json.find("{\"unit\": 1, \"on\": true, \"starts\": 3, \"runHours\": 1.500}"),
+  EXPECT_NE(json.find("{\"unit\": 1, \"on\": true, \"starts\": 3, \"runHours\": 1.500, "
+                      "\"startHeld\": false}"),
+            std::string::npos);
+  EXPECT_NE(json.find("{\"unit\": 2, \"on\": false, \"starts\": 0, \"runHours\": 0.000, "
+                      "\"startHeld\": true}"),
             std::string::npos);
   EXPECT_NE(json.find("\"firstRoleUnit\": 2"), std::string::npos);
   EXPECT_NE(json.find("\"fanSpeedPercent\": 40.0"), std::string::npos);
@@ -102,14 +107,18 @@ TEST_F(OperatorStatusTest, CountsStartsAndWritesTheFileAtomically) {
   const std::string path = dir.path() + "/status";
   {
     OperatorStatus status(log, dir.path(), 0);
-    status.afterPass();
-    aircon2 = 1;  // unit 2 starts
+    AirconOutputs outputs;
+    status.afterPass(outputs);
+    outputs.on[1] = true;  // unit 2 starts
     coolState = aircon1CoolingModeState;
-    status.afterPass();
-    aircon2 = 0;
-    status.afterPass();
-    aircon2 = 1;  // and starts again
-    status.afterPass();
+    status.afterPass(outputs);
+    outputs.on[1] = false;
+    status.afterPass(outputs);
+    outputs.startHeld[1] = true;  // a start waits for the minimum off time
+    status.afterPass(outputs);
+    outputs.startHeld[1] = false;
+    outputs.on[1] = true;  // and goes out
+    status.afterPass(outputs);
   }  // the destructor makes a last write
   std::string json = readFile(path);
   EXPECT_NE(json.find("\"mode\": \"single aircon\""), std::string::npos) << json;
@@ -140,7 +149,7 @@ TEST_F(OperatorStatusTest, AProbeWithoutNewValuesIsReportedStaleOnce) {
   LogCapture capture("OperatorStatusTest");
   {
     OperatorStatus status(log, dir.path(), 1);
-    status.afterPass();
+    status.afterPass(AirconOutputs());
     ASSERT_TRUE(capture.waitFor("internal probe stale: no new value for 1 s", 10000) ||
                 capture.waitFor("internal probe stale: no new value for 2 s", 10000));
   }
