@@ -1,6 +1,6 @@
-// The cooling controller's process-wide state. Defined in iostub.cpp (all but
-// coolState, defined here). Every variable starts at zero. Durations are
-// counted in main-loop passes; temperatures are degrees Celsius.
+// The cooling controller's process-wide state. Defined in controllerState.cpp
+// (all but coolState, defined here). Every variable starts at zero. Durations
+// are counted in main-loop passes; temperatures are degrees Celsius.
 #ifndef FRIGEL_GLOBALS_H
 #define FRIGEL_GLOBALS_H
 

@@ -5,8 +5,7 @@
 
 #include <cstdint>
 
-#include "CqTranslator.h"
-
+class CqTranslator;  // CqTranslator.h
 extern CqTranslator translator;
 
 // Set-up by port label (main thread, at start). setupAircon takes 1 or 2;

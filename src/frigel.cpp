@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "Globals.h"
+#include "controllerSnapshot.h"
 #include "iostub.h"
 
 namespace {
@@ -587,4 +588,22 @@ void emergencyCoolingMode() {
   if (internalTemp < hiTemperatureDropOut) {
     coolState = modeAfterEmergency();
   }
+}
+
+// ---- State snapshot -----------------------------------------------------------
+
+ControllerSnapshot saveControllerState() {
+  ControllerSnapshot snapshot;
+#define FRIGEL_SAVE(type, name) snapshot.name = ::name;
+  FRIGEL_CONTROLLER_LIVE_STATE(FRIGEL_SAVE)
+#undef FRIGEL_SAVE
+  snapshot.first = first;
+  return snapshot;
+}
+
+void restoreControllerState(const ControllerSnapshot& snapshot) {
+#define FRIGEL_RESTORE(type, name) ::name = snapshot.name;
+  FRIGEL_CONTROLLER_LIVE_STATE(FRIGEL_RESTORE)
+#undef FRIGEL_RESTORE
+  first = snapshot.first;
 }

@@ -9,6 +9,7 @@
 
 #include <cQlog.h>
 
+#include "CqTranslator.h"
 #include "Globals.h"
 #include "daemonKeys.h"
 #include "etcPaths.h"

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "changeSignal.h"
+#include "CqTranslator.h"
 #include "frigel.h"
 #include "iostub.h"
 #include "probeActivity.h"

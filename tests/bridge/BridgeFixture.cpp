@@ -6,6 +6,7 @@
 #include <sstream>
 #include <thread>
 
+#include "CqTranslator.h"
 #include "EarlySite.h"
 #include "iostub.h"
 

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "BridgeFixture.h"
+#include "CqTranslator.h"
 #include "iostub.h"
 
 namespace {

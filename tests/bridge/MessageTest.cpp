@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "BridgeFixture.h"
+#include "CqTranslator.h"
 #include "LogCapture.h"
 #include "iostub.h"
 

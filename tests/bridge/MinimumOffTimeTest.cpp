@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "BridgeFixture.h"
+#include "CqTranslator.h"
 #include "Globals.h"
 #include "LogCapture.h"
 #include "iostub.h"

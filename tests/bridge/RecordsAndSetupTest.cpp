@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "BridgeFixture.h"
+#include "CqTranslator.h"
 #include "LogCapture.h"
 #include "aircon.h"
 #include "fan.h"

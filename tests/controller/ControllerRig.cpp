@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ChildProcess.h"
+#include "CqTranslator.h"
 #include "EarlySite.h"
 #include "frigel.h"
 #include "iostub.h"
