@@ -1,7 +1,7 @@
-// Definitions of the controller's process-wide state (see Globals.h), the
-// temperature setters and the timer tick. Every variable starts at zero.
+// Definitions of the controller's process-wide state (see Globals.h). Every
+// variable starts at zero. The parameter reader fills in the settings; the
+// controller owns the rest.
 #include "Globals.h"
-#include "frigel.h"
 
 // Settings.
 uint8_t numberOfAircons = 0;
@@ -63,38 +63,3 @@ uint8_t fanRampDownTimeFlag = 0;
 uint32_t fanRampUpTimeValue = 0;
 uint32_t fanRampUpTimeRegister = 0;
 uint8_t fanRampUpTimeFlag = 0;
-
-void setInternalTemperatureAveraging(float value) {
-  internalTemperatureAveraging = value;
-}
-
-void setExternalTemperatureAveraging(float value) {
-  externalTemperatureAveraging = value;
-}
-
-namespace {
-
-// One pass of one count-down: a running Register counts down and raises
-// its Flag when it reaches 0. A Flag is never cleared here.
-void tick(uint32_t& timerRegister, uint8_t& timerFlag) {
-  if (timerRegister != 0) {
-    --timerRegister;
-    if (timerRegister == 0) {
-      timerFlag = set;
-    }
-  }
-}
-
-}  // namespace
-
-void flagChecker() {
-  tick(airconRunTimeAfterDropOutRegister, airconRunTimeAfterDropOutFlag);
-  tick(fanMinimumRunTimePreCoolingRegister, fanMinimumRunTimePreCoolingFlag);
-  tick(fanSpeedDecreaseTimeOutRegister, fanSpeedDecreaseTimeOutFlag);
-  tick(fanSpeedIncreaseTimeOutRegister, fanSpeedIncreaseTimeOutFlag);
-  tick(fanMinimumRunTimePreAirconRegister, fanMinimumRunTimePreAirconFlag);
-  tick(aircon2RunTimeRegister, aircon2MinimumTimeOutFlag);
-  tick(aircon1RunTimeRegister, aircon1MinimumTimeOutFlag);
-  tick(fanRampDownTimeRegister, fanRampDownTimeFlag);
-  tick(fanRampUpTimeRegister, fanRampUpTimeFlag);
-}
