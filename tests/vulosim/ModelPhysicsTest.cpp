@@ -2,6 +2,7 @@
 // the probes' quantisation and noise, and the run's counters.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -292,6 +293,48 @@ TEST(RunStatisticsTest, CountsRunTimeStartsAndEnergy) {
   EXPECT_DOUBLE_EQ(statistics.fanHeatGainJ(), 0.0);
 }
 
+// Aircon 1's output step by step ('1' on) against its cycling figures.
+TEST(RunStatisticsTest, ShortestRunAndRestAtTheStepAndMostStartsInAnHour) {
+  struct Row {
+    bool initiallyOn;
+    double stepS;
+    std::string outputs;
+    std::string figures;  // the summary line after "summary aircon 1 "
+  };
+  const std::string sameStartHourLater = "01" + std::string(35999, '0') + "1";
+  const Row rows[] = {
+      {false, 1.0, "0000", "shortest run n/a shortest rest n/a most starts in 60 min 0"},
+      // Off before the first start is no rest; still running at the end, no run.
+      {false, 1.0, "0011", "shortest run n/a shortest rest n/a most starts in 60 min 1"},
+      // Running from the beginning: its run's length is unknown, not 1 s.
+      {true, 1.0, "1001110", "shortest run 3 s shortest rest 2 s most starts in 60 min 1"},
+      // Half-second steps: runs of 1, 1.5 and 0.5 s, rests of 0.5 and 1.5 s.
+      {false, 0.5, "0110111000100",
+       "shortest run 0.5 s shortest rest 0.5 s most starts in 60 min 3"},
+      // Starts every 20 minutes; one 60 minutes after another is not in its window.
+      {false, 600.0, "0101010101",
+       "shortest run 600 s shortest rest 600 s most starts in 60 min 3"},
+      // 36000 steps of 0.1 s add up to a hair less than 3600 s.
+      {false, 0.1, sameStartHourLater,
+       "shortest run 0.1 s shortest rest 3599.9 s most starts in 60 min 1"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.outputs.substr(0, 20));
+    ModelSpec definition = statisticsSpec();
+    definition.stepS = row.stepS;
+    OutputState outputs;
+    outputs.airconOn[0] = row.initiallyOn;
+    RunStatistics statistics(definition, 24.0, 20.0, outputs);
+    for (char on : row.outputs) {
+      outputs.airconOn[0] = on == '1';
+      statistics.addStep(flatStep(24.0, row.stepS), 20.0, outputs);
+    }
+    const std::vector<std::string> lines = statistics.summaryLines("", 0);
+    const std::string expected = "summary aircon 1 " + row.figures;
+    EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
+  }
+}
+
 TEST(RunStatisticsTest, WarmOutsideAirIsAGainNotCooling) {
   const ModelSpec definition = statisticsSpec();
   RunStatistics statistics(definition, 30.0, 35.0, OutputState{});
@@ -325,7 +368,9 @@ TEST(RunStatisticsTest, SummaryLines) {
       "summary above warm 25 C for 3535 s (0.98 h)",
       "summary above hot 35 C for 2437 s (0.68 h)",
       "summary aircon 1 run 1.00 h starts 1 energy 1.200 kWh",
+      "summary aircon 1 shortest run n/a shortest rest n/a most starts in 60 min 1",
       "summary aircon 2 run 0.00 h starts 0 energy 0.000 kWh",
+      "summary aircon 2 shortest run n/a shortest rest n/a most starts in 60 min 0",
       "summary fan run 0.00 h energy 0.000 kWh",
       "summary energy total 1.200 kWh",
       "summary cooling by outside air 0.000 kWh by aircons 3.500 kWh share 0.0 %",

@@ -9,6 +9,11 @@ namespace {
 
 constexpr double kJoulesPerKilowattHour = 3.6e6;
 constexpr double kSecondsPerHour = 3600.0;
+// The times of the switchings are sums of step lengths, whose rounding can
+// leave a start that came exactly 60 minutes after another a hair short of
+// them; a thousandth of a step is far above that rounding and far below the
+// step, to which every time is measured.
+constexpr double kStepTolerance = 1e-3;
 
 std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
 
@@ -25,6 +30,17 @@ std::string format(const char* pattern, ...) {
   }
   va_end(again);
   return text;
+}
+
+// "300 s", or "n/a" when there is no such time.
+std::string secondsOrNone(const std::optional<double>& seconds) {
+  return seconds ? format("%.10g s", *seconds) : "n/a";
+}
+
+void keepShorter(std::optional<double>& shortest, double candidate) {
+  if (!shortest || candidate < *shortest) {
+    shortest = candidate;
+  }
 }
 
 }  // namespace
@@ -51,8 +67,32 @@ RunStatistics::RunStatistics(const ModelSpec& definition, double initialInternal
       mExternalMaxC(initialExternalC),
       mAboveS(definition.thresholds.size(), 0.0) {}
 
+void RunStatistics::switchedOn(Cycles& cycles, double atS, double stepS) {
+  if (cycles.restSinceS) {
+    keepShorter(cycles.shortestRestS, atS - *cycles.restSinceS);
+    cycles.restSinceS.reset();
+  }
+  cycles.runSinceS = atS;
+  std::deque<double>& starts = cycles.startsInLastHourS;
+  while (!starts.empty() && atS - starts.front() >= kSecondsPerHour - kStepTolerance * stepS) {
+    starts.pop_front();
+  }
+  starts.push_back(atS);
+  cycles.mostStartsInAnHour =
+      std::max<unsigned long>(cycles.mostStartsInAnHour, static_cast<unsigned long>(starts.size()));
+}
+
+void RunStatistics::switchedOff(Cycles& cycles, double atS) {
+  if (cycles.runSinceS) {
+    keepShorter(cycles.shortestRunS, atS - *cycles.runSinceS);
+    cycles.runSinceS.reset();
+  }
+  cycles.restSinceS = atS;
+}
+
 void RunStatistics::addStep(const StepCurve& room, double outsideC, const OutputState& outputs) {
   const double stepS = room.durationS;
+  const double stepStartS = mSimulatedS;
   ++mSteps;
   mSimulatedS += stepS;
 
@@ -70,11 +110,16 @@ void RunStatistics::addStep(const StepCurve& room, double outsideC, const Output
 
   for (const AirconSpec& aircon : mSpec.aircons) {
     const int unit = aircon.number - 1;
+    if (outputs.airconOn[unit] != mPrevious.airconOn[unit]) {
+      if (outputs.airconOn[unit]) {
+        ++mAirconStarts[unit];
+        switchedOn(mAirconCycles[unit], stepStartS, stepS);
+      } else {
+        switchedOff(mAirconCycles[unit], stepStartS);
+      }
+    }
     if (!outputs.airconOn[unit]) {
       continue;
-    }
-    if (!mPrevious.airconOn[unit]) {
-      ++mAirconStarts[unit];
     }
     mAirconRunS[unit] += stepS;
     mAirconEnergyJ[unit] += aircon.electricW * stepS;
@@ -128,6 +173,11 @@ std::vector<std::string> RunStatistics::summaryLines(const std::string& csvPath,
     lines.push_back(format("summary aircon %d run %.2f h starts %lu energy %.3f kWh", aircon.number,
                            mAirconRunS[unit] / kSecondsPerHour, mAirconStarts[unit],
                            mAirconEnergyJ[unit] / kJoulesPerKilowattHour));
+    const Cycles& cycles = mAirconCycles[unit];
+    lines.push_back(
+        format("summary aircon %d shortest run %s shortest rest %s most starts in 60 min %lu",
+               aircon.number, secondsOrNone(cycles.shortestRunS).c_str(),
+               secondsOrNone(cycles.shortestRestS).c_str(), cycles.mostStartsInAnHour));
     totalEnergyJ += mAirconEnergyJ[unit];
   }
   if (mSpec.fan) {

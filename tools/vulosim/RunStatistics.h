@@ -1,11 +1,13 @@
 // What a model run measures, step by step, and the summary printed at its
 // end: internal and external temperature, time above each threshold, run
-// time, starts and energy of each air conditioner and of the fan, and the
-// heat each way of cooling took out of the room.
+// time, starts, cycling and energy of each air conditioner and of the fan,
+// and the heat each way of cooling took out of the room.
 #ifndef VULOSIM_RUNSTATISTICS_H
 #define VULOSIM_RUNSTATISTICS_H
 
 #include <cstdint>
+#include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,22 @@ class RunStatistics {
   double airconRunS(int number) const { return mAirconRunS[number - 1]; }
   unsigned long airconStarts(int number) const { return mAirconStarts[number - 1]; }
   double airconEnergyJ(int number) const { return mAirconEnergyJ[number - 1]; }
+  // The shortest completed run: from a start to the next switch-off, both
+  // seen during the run (a unit running at the beginning or at the end of
+  // the run has no completed run from that run). Nothing when none was.
+  std::optional<double> airconShortestRunS(int number) const {
+    return mAirconCycles[number - 1].shortestRunS;
+  }
+  // The shortest rest: from a switch-off to the next start (the off time
+  // before a unit's first start is no rest). Nothing when none was.
+  std::optional<double> airconShortestRestS(int number) const {
+    return mAirconCycles[number - 1].shortestRestS;
+  }
+  // The most starts within any 60 minutes of simulated time: a sliding
+  // window, holding the starts less than 3600 s after its first.
+  unsigned long airconMostStartsInAnHour(int number) const {
+    return mAirconCycles[number - 1].mostStartsInAnHour;
+  }
   double fanRunS() const { return mFanRunS; }
   double fanEnergyJ() const { return mFanEnergyJ; }
   // Heat the fan's airflow carried out of the room, over the steps where
@@ -60,6 +78,23 @@ class RunStatistics {
   std::vector<std::string> summaryLines(const std::string& csvPath, uint64_t csvRows) const;
 
  private:
+  // A unit's switchings, as the outputs were sampled at the start of each
+  // step: the times are those of the steps, so a run or rest is measured
+  // to one step.
+  struct Cycles {
+    std::optional<double> runSinceS;   // the start of the current run, when it was seen
+    std::optional<double> restSinceS;  // the last switch-off, while the unit is off
+    std::optional<double> shortestRunS;
+    std::optional<double> shortestRestS;
+    std::deque<double> startsInLastHourS;  // the starts of the last 60 minutes, oldest first
+    unsigned long mostStartsInAnHour = 0;
+  };
+
+  // The unit switched on (or off) at the start of a step at `atS`, of
+  // `stepS` seconds.
+  static void switchedOn(Cycles& cycles, double atS, double stepS);
+  static void switchedOff(Cycles& cycles, double atS);
+
   const ModelSpec& mSpec;
   double mFanConductanceWPerK = 0.0;  // at full speed
   OutputState mPrevious;
@@ -76,6 +111,7 @@ class RunStatistics {
   double mAirconRunS[2] = {0.0, 0.0};
   unsigned long mAirconStarts[2] = {0, 0};
   double mAirconEnergyJ[2] = {0.0, 0.0};
+  Cycles mAirconCycles[2];
   double mFanRunS = 0.0;
   double mFanEnergyJ = 0.0;
   double mOutsideAirCoolingJ = 0.0;
