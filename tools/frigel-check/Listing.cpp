@@ -1,5 +1,6 @@
 #include "Listing.h"
 
+#include "daemonKeys.h"
 #include "NumberText.h"
 #include "passPacing.h"
 #include "ParameterUse.h"
@@ -27,8 +28,8 @@ std::string settingLine(const std::string& name, const std::string& value,
 
 std::string daemonKeyValue(const DaemonKeyValue& value) {
   const std::string name = value.key.name;
-  const std::string number = std::to_string(value.value);
-  if (name == "PassPeriodMicroseconds") {
+  const std::string number = formatNumber(value.value);
+  if (name == kPassPeriodKey) {
     if (value.value <= 0) {
       return number + " (literal loop: passes of no fixed length)";
     }
@@ -39,7 +40,11 @@ std::string daemonKeyValue(const DaemonKeyValue& value) {
     return number + " us a pass";
   }
   if (value.value <= 0) {
-    return number + (name == "SyncTime" ? " (re-poll off)" : " (stale-probe check off)");
+    if (name == kSyncTimeKey) {
+      return number + " (re-poll off)";
+    }
+    return number +
+           (name == kProbeStaleKey ? " (stale-probe check off)" : " (no minimum off time)");
   }
   return number + " " + value.key.unit;
 }
@@ -129,7 +134,7 @@ std::vector<std::string> propertiesListing(const PropertiesReview& review) {
   for (const DaemonKeyValue& value : review.values) {
     const std::string source = value.line > 0
                                    ? file + ":" + std::to_string(value.line)
-                                   : "absent: default " + std::to_string(value.key.defaultValue);
+                                   : "absent: default " + formatNumber(value.key.defaultValue);
     lines.push_back(settingLine(value.key.name, daemonKeyValue(value), source));
   }
   lines.push_back(

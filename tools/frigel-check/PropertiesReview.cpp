@@ -114,7 +114,9 @@ void checkDaemonValue(const std::string& path, const PropertiesLine& line, const
 void checkKey(const std::string& path, const PropertiesLine& line, const std::string& keyCore,
               Findings& findings) {
   if (const DaemonKey* key = daemonKeyNamed(keyCore)) {
-    if (line.key == keyCore) {
+    // The minimum off time only matters with air conditioners, so its value
+    // is judged with the parameter files (checkValues).
+    if (line.key == keyCore && key->reading == DaemonKey::WholeNumber) {
       checkDaemonValue(path, line, *key, findings);
     }
     return;
@@ -151,23 +153,29 @@ void checkKey(const std::string& path, const PropertiesLine& line, const std::st
 
 const std::vector<DaemonKey>& daemonKeys() {
   static const std::vector<DaemonKey> keys = {
-      {kSyncTimeKey, kDefaultSyncTimeSeconds, "s"},
-      {kPassPeriodKey, kDefaultPassPeriodMicroseconds, "us"},
-      {kProbeStaleKey, kDefaultProbeStaleSeconds, "s"},
+      {kSyncTimeKey, DaemonKey::WholeNumber, kDefaultSyncTimeSeconds, "s"},
+      {kPassPeriodKey, DaemonKey::WholeNumber, kDefaultPassPeriodMicroseconds, "us"},
+      {kProbeStaleKey, DaemonKey::WholeNumber, kDefaultProbeStaleSeconds, "s"},
+      {kAirconMinimumOffKey, DaemonKey::MinimumOff, 0, "s"},
   };
   return keys;
 }
 
 int PropertiesReview::passPeriodMicroseconds() const {
+  const DaemonKeyValue* period = find(kPassPeriodKey);
+  if (period == nullptr || period->value <= 0) {
+    return 0;
+  }
+  return std::max(static_cast<int>(period->value), kMinimumPassPeriodMicroseconds);
+}
+
+const DaemonKeyValue* PropertiesReview::find(const std::string& name) const {
   for (const DaemonKeyValue& value : values) {
-    if (std::string(value.key.name) == kPassPeriodKey) {
-      if (value.value <= 0) {
-        return 0;
-      }
-      return std::max(value.value, kMinimumPassPeriodMicroseconds);
+    if (name == value.key.name) {
+      return &value;
     }
   }
-  return 0;
+  return nullptr;
 }
 
 void checkPropertiesLines(const std::string& path, const std::vector<PropertiesLine>& lines,
@@ -210,8 +218,7 @@ void checkPropertiesLines(const std::string& path, const std::vector<PropertiesL
                                 ", blanks included";
           const DaemonKey* key = daemonKeyNamed(keyCore);
           if (key != nullptr && keyCore != line.key) {
-            message +=
-                ", so " + keyCore + " keeps its default, " + std::to_string(key->defaultValue);
+            message += ", so " + keyCore + " keeps its default, " + formatNumber(key->defaultValue);
           }
           findings.warn(path, line.number, message);
         }
@@ -246,7 +253,15 @@ PropertiesReview reviewPropertiesFile(const std::string& path, Findings& finding
   cProperties properties;
   properties.load(path.c_str());
   for (const DaemonKey& key : daemonKeys()) {
-    DaemonKeyValue value{key, properties.getInt(key.name, key.defaultValue), 0};
+    DaemonKeyValue value;
+    value.key = key;
+    const char* text = properties.getString(key.name, nullptr);
+    value.text = text != nullptr ? text : "";
+    if (key.reading == DaemonKey::WholeNumber) {
+      value.value = properties.getInt(key.name, static_cast<int>(key.defaultValue));
+    } else {
+      value.value = airconMinimumOffSeconds(text, &value.notANumber);
+    }
     for (const PropertiesLine& line : lines) {
       if (line.kind == PropertiesLine::Entry && line.key == key.name) {
         value.line = line.number;

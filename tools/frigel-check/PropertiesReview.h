@@ -9,20 +9,27 @@
 #include "Findings.h"
 #include "properties.h"
 
-// A key the daemon itself looks up with getInt.
+// A key the daemon itself reads.
 struct DaemonKey {
+  enum Reading {
+    WholeNumber,  // getInt: strtol, brought to the range of int
+    MinimumOff,   // getString, then airconMinimumOffSeconds: a decimal, 0 when off
+  };
   const char* name;
-  int defaultValue;  // used when the key is absent
-  const char* unit;  // "s", "us"
+  Reading reading;
+  double defaultValue;  // used when the key is absent
+  const char* unit;     // "s", "us"
 };
 
-// SyncTime, PassPeriodMicroseconds, ProbeStaleSeconds.
+// SyncTime, PassPeriodMicroseconds, ProbeStaleSeconds, AirconMinimumOffSeconds.
 const std::vector<DaemonKey>& daemonKeys();
 
 struct DaemonKeyValue {
   DaemonKey key;
-  int value = 0;  // what getInt returns
-  long line = 0;  // the line that sets it (the first one); 0 when absent
+  double value = 0;         // what the daemon's reading gives (getInt's int exactly)
+  long line = 0;            // the line that sets it (the first one); 0 when absent
+  std::string text;         // the value as the daemon gets it; empty when absent
+  bool notANumber = false;  // MinimumOff: present but not a number, so read as 0
 };
 
 struct PropertiesReview {
@@ -34,6 +41,8 @@ struct PropertiesReview {
   // The length of a control-loop pass in microseconds, or 0 for the literal
   // loop, whose passes have no fixed length.
   int passPeriodMicroseconds() const;
+  // The value of the key `name`; null when the file was not read.
+  const DaemonKeyValue* find(const std::string& name) const;
 };
 
 // Checks the lines of a properties file, as forEachPropertiesLine gave
