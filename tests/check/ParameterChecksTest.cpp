@@ -3,7 +3,7 @@
 // at the right file and line, and nothing else.
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <functional>
 
 #include "SampleConfiguration.h"
 
@@ -425,9 +425,7 @@ TEST_F(ParameterChecks, AMissingFileIsAnError) {
 }
 
 TEST_F(ParameterChecks, DurationsInSecondsWhenThePassPeriodIsSet) {
-  sample.properties =
-      std::regex_replace(sample.properties, std::regex("PassPeriodMicroseconds=[^\n]*\n"), "");
-  sample.properties += "PassPeriodMicroseconds=10000\n";
+  sample.setProperty("PassPeriodMicroseconds", "10000");
   sample.setConstant("aircon1MinimumRunTimeValue", "30000");
   sample.setConstant("fanRampDownTimeValue", "12000");
   sample.setConstant("coolingPullIn", "25.0");
@@ -446,6 +444,110 @@ TEST_F(ParameterChecks, DurationsInSecondsWhenThePassPeriodIsSet) {
   EXPECT_TRUE(listed("fanRampDownTimeValue", "12000 passes: a 10 % step every 1200 passes = 12 s"));
   EXPECT_TRUE(listed("PassPeriodMicroseconds", "10000 us a pass"));
   EXPECT_TRUE(listed("coolingPullIn", "25 degC"));
+}
+
+// What protects the compressors: a minimum off time with air conditioners,
+// and, with free air, a run-on that outlasts the pre-cooling run.
+TEST_F(ParameterChecks, CompressorProtection) {
+  enum Where { Properties, Constants };
+  struct Want {
+    Where where;
+    std::string lineWith;  // text on the expected line; empty: no line
+    std::string text;
+  };
+  struct Row {
+    const char* what;
+    std::function<void(SampleConfiguration&)> edit;
+    std::vector<Want> findings;
+    std::string listed;  // on AirconMinimumOffSeconds' listing line, when given
+  };
+  const std::string minimumOff = "AirconMinimumOffSeconds";
+  const std::string wears =
+      ", which the daemon takes as no minimum off time: an air conditioner can be switched on "
+      "again right after it stopped, which wears its compressor";
+  const std::string runOnShort =
+      "is not longer than fanMinimumRunTimePreCoolingValue (18000 passes) + 1: when free-air "
+      "cooling takes over from an air conditioner, the unit is switched off after its run-on and, "
+      "if the room is still warm when the pre-cooling run ends, on again after a rest of only ";
+  auto setMinimumOff = [&](const std::string& value) {
+    return [=](SampleConfiguration& s) { s.setProperty(minimumOff, value); };
+  };
+  auto setRunOn = [](const std::string& passes) {
+    return [=](SampleConfiguration& s) { s.setConstant("airconRunTimeAfterDropOutValue", passes); };
+  };
+  const Row rows[] = {
+      {"no minimum off time",
+       [&](SampleConfiguration& s) { s.removeProperty(minimumOff); },
+       {{Properties, "", minimumOff + " is absent" + wears}},
+       "(absent: default 0)"},
+      {"0", setMinimumOff("0"), {{Properties, minimumOff + "=", minimumOff + " is 0" + wears}}, ""},
+      {"negative",
+       setMinimumOff("-5"),
+       {{Properties, minimumOff + "=", minimumOff + " is -5" + wears}},
+       ""},
+      {"not a number",
+       setMinimumOff("3min"),
+       {{Properties, minimumOff + "=", minimumOff + " \"3min\" is not a number" + wears}},
+       "0 (no minimum off time)"},
+      {"fractions", setMinimumOff("0.5"), {}, "0.5 s"},
+      // Without air conditioners nothing needs protecting.
+      {"no aircon",
+       [&](SampleConfiguration& s) {
+         s.setProperty(minimumOff, "0");
+         s.setConstant("numberOfAircons", "0");
+       },
+       {{Constants, "<numberOfAircons>", "numberOfAircons is 0 but the settings file sets up"}},
+       ""},
+      {"run-on as long as pre-cooling",
+       setRunOn("18000"),
+       {{Constants, "<airconRunTimeAfterDropOutValue>",
+         "airconRunTimeAfterDropOutValue (18000 passes) " + runOnShort +
+             "2 passes = 0.02 s; a run-on of at least 18002 passes keeps it running instead"}},
+       ""},
+      {"run-on one pass longer",
+       setRunOn("18001"),
+       {{Constants, "<airconRunTimeAfterDropOutValue>", runOnShort + "1 pass = 0.01 s;"}},
+       ""},
+      {"run-on two passes longer", setRunOn("18002"), {}, ""},
+      {"passes of no fixed length",
+       [&](SampleConfiguration& s) {
+         s.setConstant("airconRunTimeAfterDropOutValue", "12000");
+         s.removeProperty("PassPeriodMicroseconds");
+       },
+       {{Constants, "<airconRunTimeAfterDropOutValue>", runOnShort + "6002 passes;"}},
+       ""},
+      {"no free air",
+       [&](SampleConfiguration& s) {
+         s.setConstant("airconRunTimeAfterDropOutValue", "12000");
+         s.setSetting("useFreeAir", "0");
+       },
+       {},
+       ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    SampleConfiguration edited;
+    row.edit(edited);
+    std::vector<Expected> expected;
+    for (const Want& finding : row.findings) {
+      const bool properties = finding.where == Properties;
+      const std::string& text = properties ? edited.properties : edited.constants;
+      const std::string& path = properties ? edited.paths().properties : edited.paths().constants;
+      expected.push_back({path,
+                          finding.lineWith.empty() ? 0 : edited.lineOf(text, finding.lineWith),
+                          finding.text});
+    }
+    const CheckResult result = edited.check();
+    expectFindings(result, expected);
+    if (!row.listed.empty()) {
+      bool listed = false;
+      for (const std::string& line : result.listing) {
+        listed |= line.find(minimumOff) != std::string::npos &&
+                  line.find(row.listed) != std::string::npos;
+      }
+      EXPECT_TRUE(listed) << row.listed;
+    }
+  }
 }
 
 }  // namespace

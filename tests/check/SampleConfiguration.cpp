@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace {
 
@@ -60,6 +61,41 @@ void SampleConfiguration::removeLine(std::string& text, const std::string& name)
   const std::size_t begin = text.rfind('\n', at) + 1;
   const std::size_t end = text.find('\n', at);
   text.erase(begin, end - begin + 1);
+}
+
+namespace {
+
+// Where the line of the properties key `key` starts in `text` and its length
+// with its line feed; npos when no line sets it.
+std::pair<std::size_t, std::size_t> propertyLine(const std::string& text, const std::string& key) {
+  const std::string entry = key + "=";
+  for (std::size_t begin = 0; begin < text.size();) {
+    const std::size_t lineFeed = text.find('\n', begin);
+    const std::size_t end = lineFeed == std::string::npos ? text.size() : lineFeed + 1;
+    if (text.compare(begin, entry.size(), entry) == 0) {
+      return {begin, end - begin};
+    }
+    begin = end;
+  }
+  return {std::string::npos, 0};
+}
+
+}  // namespace
+
+void SampleConfiguration::setProperty(const std::string& key, const std::string& value) {
+  const auto [begin, length] = propertyLine(properties, key);
+  const std::string line = key + "=" + value + "\n";
+  if (begin == std::string::npos) {
+    properties += line;
+  } else {
+    properties.replace(begin, length, line);
+  }
+}
+
+void SampleConfiguration::removeProperty(const std::string& key) {
+  const auto [begin, length] = propertyLine(properties, key);
+  ASSERT_NE(begin, std::string::npos) << key;
+  properties.erase(begin, length);
 }
 
 long SampleConfiguration::lineOf(const std::string& text, const std::string& needle) {

@@ -32,6 +32,10 @@ class SampleConfiguration {
   void setSetting(const std::string& name, const std::string& value);
   // Removes the line holding the element `name` from `text`.
   static void removeLine(std::string& text, const std::string& name);
+  // Sets the properties key `key` to `value` on its line, or on a new last
+  // line when the file has none; removeProperty removes its line.
+  void setProperty(const std::string& key, const std::string& value);
+  void removeProperty(const std::string& key);
 
   // The line of `text` where `needle` first occurs (1 for the first).
   static long lineOf(const std::string& text, const std::string& needle);

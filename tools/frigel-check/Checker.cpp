@@ -41,7 +41,7 @@ CheckResult checkConfiguration(const ConfigurationPaths& paths, PortDirectory* d
   reportUnreadFile(seen.settings, result.findings);
   reportUnreadFile(seen.constants, result.findings);
   checkElements(seen, result.findings);
-  checkValues(seen, result.findings);
+  checkValues(seen, properties, result.findings);
 
   const int period = properties.passPeriodMicroseconds();
   addSection(result.listing, propertiesListing(properties));

@@ -49,10 +49,6 @@ std::string daemonKeyValue(const DaemonKeyValue& value) {
   return number + " " + value.key.unit;
 }
 
-std::string secondsOf(double passes, int passPeriodMicroseconds) {
-  return formatSeconds(passes * passPeriodMicroseconds / 1e6);
-}
-
 std::string parameterValue(const EffectiveValue& v, int passPeriodMicroseconds) {
   const std::string name = v.definition.name;
   const std::string number = formatNumber(v.value);
@@ -75,10 +71,10 @@ std::string parameterValue(const EffectiveValue& v, int passPeriodMicroseconds) 
     const double interval = static_cast<double>(static_cast<uint32_t>(v.value) / 10);
     text += ": a 10 % step every " + formatNumber(interval) + " passes";
     if (passPeriodMicroseconds > 0) {
-      text += " = " + secondsOf(interval, passPeriodMicroseconds);
+      text += " = " + passesAsSeconds(interval, passPeriodMicroseconds);
     }
   } else if (passPeriodMicroseconds > 0) {
-    text += " = " + secondsOf(v.value, passPeriodMicroseconds);
+    text += " = " + passesAsSeconds(v.value, passPeriodMicroseconds);
   }
   return text;
 }

@@ -129,6 +129,10 @@ std::string formatSeconds(double seconds) {
   return text;
 }
 
+std::string passesAsSeconds(double passes, int passPeriodMicroseconds) {
+  return formatSeconds(passes * passPeriodMicroseconds / 1e6);
+}
+
 std::string countOf(std::size_t count, const std::string& singular) {
   return std::to_string(count) + " " + singular + (count == 1 ? "" : "s");
 }

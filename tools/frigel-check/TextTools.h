@@ -23,6 +23,10 @@ std::string formatNumber(double value);
 // A duration in seconds: "300 s", "0.5 s", "36000 s (10 h)".
 std::string formatSeconds(double seconds);
 
+// A number of control passes as a duration, for passes of
+// `passPeriodMicroseconds` (above 0): "300 s (5 min)".
+std::string passesAsSeconds(double passes, int passPeriodMicroseconds);
+
 // "1 warning", "3 warnings".
 std::string countOf(std::size_t count, const std::string& singular);
 

@@ -3,6 +3,7 @@
 #include <set>
 #include <vector>
 
+#include "daemonKeys.h"
 #include "NumberText.h"
 #include "ParameterUse.h"
 #include "TextTools.h"
@@ -11,8 +12,13 @@ namespace {
 
 class ValueChecker {
  public:
-  ValueChecker(const SeenConfiguration& seen, Findings& findings)
-      : mSeen(seen), mFeatures(controllerFeatures(seen)), mFindings(findings) {}
+  ValueChecker(const SeenConfiguration& seen, const PropertiesReview& properties,
+               Findings& findings)
+      : mSeen(seen),
+        mProperties(properties),
+        mFeatures(controllerFeatures(seen)),
+        mPassPeriodMicroseconds(properties.passPeriodMicroseconds()),
+        mFindings(findings) {}
 
   void run() {
     checkOptionBytes();
@@ -23,6 +29,8 @@ class ValueChecker {
     checkEmergencyFanBand();
     checkRamps();
     checkTimersThatNeverRunOut();
+    checkRunOnAgainstPreCooling();
+    checkMinimumOffTime();
     checkStepSizes();
     checkAbsentParameters();
   }
@@ -308,6 +316,62 @@ class ValueChecker {
     }
   }
 
+  // "6002 passes", and "= 60.02 s" when the pass length is known.
+  std::string passes(double count) const {
+    const std::string text = formatNumber(count) + (count == 1 ? " pass" : " passes");
+    if (mPassPeriodMicroseconds <= 0) {
+      return text;
+    }
+    return text + " = " + passesAsSeconds(count, mPassPeriodMicroseconds);
+  }
+
+  // When single-aircon cooling hands over to free air, the unit runs on for
+  // airconRunTimeAfterDropOutValue passes and is then switched off by
+  // free-air cooling, whose pre-cooling run lasts
+  // fanMinimumRunTimePreCoolingValue passes; if the room is still too warm
+  // when that run ends, free air calls the unit again. Unless the run-on
+  // lasts past the end of pre-cooling, the unit is off for only
+  // preCooling + 2 - runOn passes in between.
+  void checkRunOnAgainstPreCooling() {
+    const EffectiveValue& runOn = value("airconRunTimeAfterDropOutValue");
+    const EffectiveValue& preCooling = value("fanMinimumRunTimePreCoolingValue");
+    // Timers of 0 never run out: warned about on their own.
+    if (!inUse(runOn) || runOn.value == 0 || preCooling.value == 0 ||
+        runOn.value > preCooling.value + 1) {
+      return;
+    }
+    warn(runOn,
+         named(runOn) + " is not longer than " + named(preCooling) +
+             " + 1: when free-air cooling takes over from an air conditioner, the unit is "
+             "switched off after its run-on and, if the room is still warm when the pre-cooling "
+             "run ends, on again after a rest of only " +
+             passes(preCooling.value + 2 - runOn.value) + "; a run-on of at least " +
+             formatNumber(preCooling.value + 2) + " passes keeps it running instead",
+         {&preCooling});
+  }
+
+  // Without a minimum off time the controller may start an air conditioner
+  // again right after it stopped.
+  void checkMinimumOffTime() {
+    const DaemonKeyValue* minimumOff = mProperties.find(kAirconMinimumOffKey);
+    if (minimumOff == nullptr || mFeatures.numberOfAircons == 0 || minimumOff->value > 0) {
+      return;
+    }
+    std::string message = kAirconMinimumOffKey;
+    if (minimumOff->line == 0) {
+      message += " is absent";
+    } else if (minimumOff->notANumber) {
+      message += " " + quoted(trimBlanks(minimumOff->text)) + " is not a number";
+    } else {
+      message += " is " + trimBlanks(minimumOff->text);
+    }
+    mFindings.warn(mProperties.path, minimumOff->line,
+                   message +
+                       ", which the daemon takes as no minimum off time: an air conditioner can "
+                       "be switched on again right after it stopped, which wears its compressor "
+                       "(180 s protects it)");
+  }
+
   void checkStepSizes() {
     const EffectiveValue& up = value("fanSpeedStepUpSize");
     const EffectiveValue& down = value("fanSpeedStepDownSize");
@@ -344,7 +408,9 @@ class ValueChecker {
   }
 
   const SeenConfiguration& mSeen;
+  const PropertiesReview& mProperties;
   const ControllerFeatures mFeatures;
+  const int mPassPeriodMicroseconds;  // 0: passes of no fixed length
   Findings& mFindings;
   std::set<std::string> mCovered;  // absent parameters a warning already named
 };
@@ -377,11 +443,12 @@ void checkIdleSetup(const SeenConfiguration& seen, Findings& findings) {
 
 }  // namespace
 
-void checkValues(const SeenConfiguration& seen, Findings& findings) {
+void checkValues(const SeenConfiguration& seen, const PropertiesReview& properties,
+                 Findings& findings) {
   if (seen.settings.state == SeenFile::Read) {
     checkIdleSetup(seen, findings);
   }
   if (seen.bothRead()) {
-    ValueChecker(seen, findings).run();
+    ValueChecker(seen, properties, findings).run();
   }
 }
