@@ -235,9 +235,9 @@ TEST_F(DaemonTest, SimulatedHotHoursAreHeldWithBothUnits) {
   };
   // "summary internal min A mean B max C C"
   EXPECT_LT(summaryValue("summary internal ", 5), 40.0);
-  // "summary aircon N run H h starts S energy E kWh"
-  EXPECT_GT(summaryValue("summary aircon 1 ", 1), 0.0);
-  EXPECT_GT(summaryValue("summary aircon 2 ", 1), 0.0);
+  // "summary aircon N run H h starts S energy E kWh" (not the unit's cycling line)
+  EXPECT_GT(summaryValue("summary aircon 1 run ", 0), 0.0);
+  EXPECT_GT(summaryValue("summary aircon 2 run ", 0), 0.0);
   EXPECT_EQ(stopDaemon(), 0);
 }
 
