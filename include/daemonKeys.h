@@ -12,6 +12,8 @@ constexpr int kDefaultSyncTimeSeconds = 300;
 // literal loop of 100 short sleeps.
 constexpr const char* kPassPeriodKey = "PassPeriodMicroseconds";
 constexpr int kDefaultPassPeriodMicroseconds = 0;
+// The shortest period of exact pacing; a shorter one is raised to it.
+constexpr int kMinimumPassPeriodMicroseconds = 1000;
 
 // Seconds without a new value after which a probe is reported stale; 0 or
 // less turns the check off.

@@ -37,6 +37,20 @@ class MinimumOffTime {
   // What is left of the rest at `now`; 0 when a start may go out.
   int64_t restLeft(int64_t now) const;
 
+  // What the hold remembers besides its minimum, for tools that save and
+  // restore it (the state explorer).
+  struct Memory {
+    bool resting = false;  // the output was switched off since the start...
+    int64_t offAt = 0;     // ...at this time
+    bool held = false;     // a start waits
+  };
+  Memory memory() const { return Memory{mResting, mOffAt, mHeld}; }
+  void restore(const Memory& memory) {
+    mResting = memory.resting;
+    mOffAt = memory.offAt;
+    mHeld = memory.held;
+  }
+
  private:
   int64_t mMinimumOff = 0;
   // An output not switched off since the daemon started has no rest to keep.

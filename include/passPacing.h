@@ -8,6 +8,8 @@
 
 #include <cQlog.h>
 
+#include "daemonKeys.h"
+
 class PassPacing {
  public:
   virtual ~PassPacing() = default;
@@ -15,9 +17,6 @@ class PassPacing {
   // values into the controller meanwhile. Leaves timercounter at 100.
   virtual void waitForPassEnd() = 0;
 };
-
-// The shortest period of exact pacing, in microseconds.
-constexpr int kMinimumPassPeriodMicroseconds = 1000;
 
 // periodMicroseconds 0 (or less): the literal loop, 100 waits of
 // usleep(10), whose pass length is whatever the kernel makes of them.

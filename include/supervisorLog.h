@@ -6,10 +6,7 @@
 #include <cQlog.h>
 
 #include "Globals.h"
-
-// "no cooling", "free air", "single aircon", "two aircon", "emergency", or
-// "unknown" for a value outside the five modes.
-const char* coolingModeName(eCoolingModeState mode);
+#include "coolingModes.h"
 
 // One INFO line per parameter, with its unit. With exact pacing
 // (passPeriodMicroseconds > 0) durations are also given in seconds.

@@ -34,22 +34,6 @@ void logParameter(cQlog& log, const ParameterDefinition& definition, int passPer
 
 }  // namespace
 
-const char* coolingModeName(eCoolingModeState mode) {
-  switch (mode) {
-    case noCoolingModeState:
-      return "no cooling";
-    case freeAirCoolingModeState:
-      return "free air";
-    case aircon1CoolingModeState:
-      return "single aircon";
-    case aircon2CoolingModeState:
-      return "two aircon";
-    case emergencyCoolingModeState:
-      return "emergency";
-  }
-  return "unknown";
-}
-
 void logEffectiveParameters(cQlog& log, int passPeriodMicroseconds) {
   for (const auto* table : {&settingsParameters(), &constantsParameters()}) {
     for (const ParameterDefinition& definition : *table) {

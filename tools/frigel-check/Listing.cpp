@@ -2,7 +2,6 @@
 
 #include "daemonKeys.h"
 #include "NumberText.h"
-#include "passPacing.h"
 #include "ParameterUse.h"
 #include "TextTools.h"
 

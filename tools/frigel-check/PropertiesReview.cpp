@@ -9,7 +9,6 @@
 #include <map>
 
 #include "daemonKeys.h"
-#include "passPacing.h"
 #include "TextTools.h"
 
 namespace {

@@ -1,0 +1,93 @@
+#include "ExplorerTable.h"
+
+ExplorerSettings baseExplorerSettings() {
+  ExplorerSettings s;
+  s.numberOfAircons = 2;
+  s.goalTemperature = 24.0f;
+  s.maximumExtAboveIntTemperature = 2.0f;
+  s.coolingPullIn = 22.0f;
+  s.aircon1PullIn = 28.0f;
+  s.aircon1DropOut = 25.0f;
+  s.aircon2PullIn = 32.0f;
+  s.aircon2DropOut = 29.0f;
+  s.hiTemperaturePullIn = 40.0f;
+  s.hiTemperatureDropOut = 36.0f;
+  s.hiTempFanPullIn = 38.0f;  // the band, 36 to 38, lies in the emergency's range
+  // Steps of 50 keep the fan's speeds few (1, 50, 51, 100 and the ramps'
+  // tens) while reaching both ends and the step down to the lowest speed.
+  s.fanSpeedStepUpSize = 10.0f;
+  s.fanSpeedStepDownSize = 25.0f;
+  s.aircon1MinimumRunTimeValue = 1;
+  s.aircon2MinimumRunTimeValue = 1;
+  s.airconRunTimeAfterDropOutValue = 1;
+  s.fanMinimumRunTimePreCoolingValue = 1;
+  s.fanMinimumRunTimePreAirconValue = 1;
+  s.fanSpeedIncreaseTimeOutValue = 1;
+  s.fanSpeedDecreaseTimeOutValue = 1;
+  s.fanRampDownTimeValue = 20;  // a ramp step every 2 passes
+  s.fanRampUpTimeValue = 20;
+  return s;
+}
+
+namespace {
+
+struct Row {
+  const char* name;
+  uint8_t units;
+  uint8_t rotation;
+  uint8_t freeAir;
+  uint8_t fanBand;
+  uint32_t minimumRun1;
+  uint32_t minimumRun2;
+  uint32_t runOn;
+  uint32_t preCooling;
+  uint32_t preAircon;
+  uint32_t rampDown;  // Value; below 10 the ramp never steps
+  uint32_t rampUp;
+  uint32_t minimumOff;  // the bridge's hold, passes
+  bool quick;           // also in the sanitizer builds' table
+};
+
+// clang-format off
+const Row kRows[] = {
+  // name                          units rot free band run1 run2 on pre preAc down up  off quick
+  {"one-unit",                       1,   0,  0,   0,   3,   1,   1,  1,  1,   20,  20, 2, true},
+  {"two-units-rotating",             2,   1,  0,   0,   2,   3,   1,  1,  1,   20,   9, 3, true},
+  {"one-unit-free-air-long-run-on",  1,   0,  1,   1,   2,   1,   3,  1,  2,    9,  20, 2, false},
+  {"two-units-free-air-short-run-on",2,   0,  1,   0,   2,   2,   1,  2,  1,   20,   9, 3, false},
+  {"two-units-rotating-free-air",    2,   1,  1,   1,   2,   2,   2,  2,  1,   20,  20, 2, false},
+  {"two-units-rotating-long-run-on", 2,   1,  1,   0,   1,   2,   3,  1,  2,    9,   9, 1, true},
+  {"one-unit-rotation-band-run-on-1",1,   1,  1,   1,   3,   1,   1,  3,  1,   20,   9, 3, false},
+  {"two-units-band-run-on-1",        2,   0,  1,   1,   1,   3,   1,  3,  2,    9,  20, 2, false},
+};
+// clang-format on
+
+}  // namespace
+
+std::vector<ExplorerConfig> explorerTable(bool quick) {
+  std::vector<ExplorerConfig> table;
+  for (const Row& row : kRows) {
+    if (quick && !row.quick) {
+      continue;
+    }
+    ExplorerConfig config;
+    config.name = row.name;
+    ExplorerSettings& s = config.settings;
+    s = baseExplorerSettings();
+    s.numberOfAircons = row.units;
+    s.airconRotation = row.rotation;
+    s.useFreeAir = row.freeAir;
+    s.useFanInHiTemp = row.fanBand;
+    s.aircon1MinimumRunTimeValue = row.minimumRun1;
+    s.aircon2MinimumRunTimeValue = row.minimumRun2;
+    s.airconRunTimeAfterDropOutValue = row.runOn;
+    s.fanMinimumRunTimePreCoolingValue = row.preCooling;
+    s.fanMinimumRunTimePreAirconValue = row.preAircon;
+    s.fanRampDownTimeValue = row.rampDown;
+    s.fanRampUpTimeValue = row.rampUp;
+    config.minimumOffPasses = row.minimumOff;
+    config.requiredRestPasses = row.minimumOff;
+    table.push_back(config);
+  }
+  return table;
+}
