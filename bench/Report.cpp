@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <numeric>
 #include <vector>
 
@@ -13,6 +14,9 @@ namespace {
 // Goals the figures are held to.
 constexpr double kLiteralCpuRatioGoal = 1.10;
 constexpr double kExactCpuRatioGoal = 1.5;
+// Exact pacing against a bare deadline loop that also writes the fan set
+// each pass: the I/O a pass must do, so what is above it is the daemon's own.
+constexpr double kExactCpuAgainstSetGoal = 1.3;
 constexpr double kMeanPassToleranceFraction = 0.001;
 constexpr double kP99AbovePeriodGoalUs = 150;
 constexpr double kCpuPerSecondAdvantageGoal = 8;
@@ -243,28 +247,36 @@ void addSlackRows(Table& table, const BenchResults& r) {
              kNone, kNone});
 }
 
-void addSetPathRows(Table& table, const BenchResults& r) {
-  const bool daemonRan = ran(r.exact1ms);
-  const double perPass = daemonRan ? r.exact1ms.passes.cpuPerPassUs() : NAN;
-  const Summary daemonPasses = r.exact1ms.passes.passUs();
+// The daemon's CPU per pass against bare deadline loops that also write
+// the fan set (each from its own thread, or handed to a second one), and
+// the pass lengths the server saw from each. The goal holds for the loop
+// that writes the set itself.
+struct SetReference {
+  const char* what;
+  const std::optional<BareLoopResult>& loop;
+  const Summary& atServer;
+  bool judged;
+};
+
+void addSetPathRows(Table& table, const std::string& mode, const DaemonFigures& daemon,
+                    std::initializer_list<SetReference> references) {
+  const bool daemonRan = ran(daemon);
+  const double perPass = daemonRan ? daemon.passes.cpuPerPassUs() : NAN;
+  const Summary daemonPasses = daemon.passes.passUs();
   const std::string daemonTail =
       daemonRan ? number(daemonPasses.p99, 1) + " / " + number(daemonPasses.max, 1) : kNone;
-  struct Reference {
-    const char* what;
-    const std::optional<BareLoopResult>& loop;
-    const Summary& atServer;
-  };
-  for (const Reference& reference :
-       {Reference{"writes the fan set itself", r.bareDeadlineSet1ms,
-                  r.bareDeadlineSet1msAtServerUs},
-        Reference{"hands the fan set to a second thread that writes it", r.bareHandedSet1ms,
-                  r.bareHandedSet1msAtServerUs}}) {
+  for (const SetReference& reference : references) {
     const double bareCpu = bareCpuPerPassUs(reference.loop);
-    table.add({std::string("Exact 1 ms: CPU per pass, µs, against a bare deadline loop that ") +
-                   reference.what,
-               number(perPass, 2), number(bareCpu, 2), ratio(perPass, bareCpu), kNone, kNone});
+    Row row{mode + ": CPU per pass, µs, against a bare deadline loop that " + reference.what,
+            number(perPass, 2), number(bareCpu, 2), ratio(perPass, bareCpu)};
+    if (reference.judged) {
+      row.goal = "≤ " + number(kExactCpuAgainstSetGoal, 2) + "× bare";
+      row.met = verdict(daemonRan && reference.loop.has_value(),
+                        perPass <= kExactCpuAgainstSetGoal * bareCpu);
+    }
+    table.add(row);
     const Summary& s = reference.atServer;
-    table.add({"Exact 1 ms: pass length at the server, p99 / max, µs, against that same loop",
+    table.add({mode + ": pass length at the server, p99 / max, µs, against that same loop",
                daemonTail, s.count > 0 ? number(s.p99, 1) + " / " + number(s.max, 1) : kNone, kNone,
                kNone, kNone});
   }
@@ -314,12 +326,19 @@ std::string formatReport(const BenchResults& r) {
   addPassRows(table, "Exact 1 ms", r.exact1ms, r.bareDeadline1ms, 1000);
   addCpuRows(table, "Exact 1 ms", r.exact1ms, r.bareDeadline1ms, kExactCpuRatioGoal);
   addGridRow(table, "Exact 1 ms", r.exact1ms, r.bareDeadline1ms, 1000);
-  addSetPathRows(table, r);
+  addSetPathRows(table, "Exact 1 ms", r.exact1ms,
+                 {SetReference{"writes the fan set itself", r.bareDeadlineSet1ms,
+                               r.bareDeadlineSet1msAtServerUs, true},
+                  SetReference{"hands the fan set to a second thread that writes it",
+                               r.bareHandedSet1ms, r.bareHandedSet1msAtServerUs, false}});
 
   table.section("Exact pacing, 10 ms");
   addPassRows(table, "Exact 10 ms", r.exact10ms, r.bareDeadline10ms, 10000);
   addCpuRows(table, "Exact 10 ms", r.exact10ms, r.bareDeadline10ms, kExactCpuRatioGoal);
   addGridRow(table, "Exact 10 ms", r.exact10ms, r.bareDeadline10ms, 10000);
+  addSetPathRows(table, "Exact 10 ms", r.exact10ms,
+                 {SetReference{"writes the fan set itself", r.bareDeadlineSet10ms,
+                               r.bareDeadlineSet10msAtServerUs, true}});
 
   table.section("Literal loop against exact pacing");
   addSamePassLengthRow(table, r);

@@ -24,6 +24,8 @@ struct BenchResults {
   Summary bareHandedSet1msAtServerUs;
   DaemonFigures exact10ms;
   std::optional<BareLoopResult> bareDeadline10ms;
+  std::optional<BareLoopResult> bareDeadlineSet10ms;  // plus a fan set per pass
+  Summary bareDeadlineSet10msAtServerUs;
   long daemonTimerSlackNs = -1;  // what the bare deadline loops used
 };
 

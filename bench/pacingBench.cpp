@@ -1,7 +1,8 @@
 // Runs the real daemon against the benchmark server in each pacing (the
 // literal loop, exact pacing at 1 ms and at 10 ms), runs the bare reference
-// loops of the same shapes, and prints every figure beside its reference in
-// one Markdown table. Progress goes to standard error.
+// loops of the same shapes (at both periods also one that writes the fan set
+// each pass), and prints every figure beside its reference in one Markdown
+// table. Progress goes to standard error.
 //
 //   frigel_pacing_bench [--quick | --smoke] [--frigel PATH] [--keep]
 //
@@ -131,7 +132,7 @@ class PacingBench {
     runExact10ms(results);
     return mOk && results.bareLiteral && results.bareDeadline1ms && results.bareSlackDaemon &&
            results.bareSlackDefault && results.bareDeadlineSet1ms && results.bareHandedSet1ms &&
-           results.bareDeadline10ms;
+           results.bareDeadline10ms && results.bareDeadlineSet10ms;
   }
 
  private:
@@ -194,9 +195,16 @@ class PacingBench {
     results.daemonTimerSlackNs = mDaemonTimerSlackNs;
   }
 
+  // Then the 10 ms deadline loop that writes the fan set itself: the
+  // daemon's CPU per pass is held to it at both periods.
   void runExact10ms(BenchResults& results) {
     results.exact10ms = runExact(10000, mCounts.exact10msPasses, 0);
     results.bareDeadline10ms = results.exact10ms.bareAlongside;
+    const int passes = mCounts.exact10msPasses / 2;
+    progress("bare 10 ms deadline loop that writes a set per pass, " + std::to_string(passes) +
+             " passes");
+    withSets(BareShape::DeadlineAndSet, 10 * kOneMs, passes, results.bareDeadlineSet10ms,
+             results.bareDeadlineSet10msAtServerUs);
   }
 
   // The further references only explain figures: half as many passes.
@@ -230,15 +238,16 @@ class PacingBench {
         "bare 1 ms deadline loops that write a set per pass, themselves or through a "
         "second thread, " +
         std::to_string(explainingPasses()) + " passes each");
-    withSets(BareShape::DeadlineAndSet, results.bareDeadlineSet1ms,
+    withSets(BareShape::DeadlineAndSet, kOneMs, explainingPasses(), results.bareDeadlineSet1ms,
              results.bareDeadlineSet1msAtServerUs);
-    withSets(BareShape::DeadlineAndHandedSet, results.bareHandedSet1ms,
+    withSets(BareShape::DeadlineAndHandedSet, kOneMs, explainingPasses(), results.bareHandedSet1ms,
              results.bareHandedSet1msAtServerUs);
   }
 
-  void withSets(BareShape shape, std::optional<BareLoopResult>& loop, Summary& atServerUs) {
+  void withSets(BareShape shape, int64_t periodNs, int passes, std::optional<BareLoopResult>& loop,
+                Summary& atServerUs) {
     const std::size_t firstSet = mServer.fanSetCount();
-    loop = bare(shape, explainingPasses(), kOneMs, mDaemonTimerSlackNs, mServer.port());
+    loop = bare(shape, passes, periodNs, mDaemonTimerSlackNs, mServer.port());
     if (loop) {
       mServer.waitForFanSets(firstSet + loop->passNs.size(), kLastSetsTimeoutMs);
       atServerUs = summarizeNs(differences(mServer.fanSetTimes(firstSet, mServer.fanSetCount())),

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include <cObject.h>
 #include <cObjectClient.h>
@@ -29,6 +30,12 @@ class CqTranslator : public cQlog, public cObjectListener {
   // Stops the client so that no message is delivered to a translator that
   // is gone; the records and probe objects are not released.
   virtual ~CqTranslator();
+
+  // Stops the client's threads (joined on return): no message is delivered
+  // and no request answered after it. Safe to call more than once; the
+  // destructor calls it too. Main thread, at exit, before anything the
+  // delivery thread uses is torn down.
+  void stopClient();
 
   // Delivery thread: messages pushed by the server.
   void handleObjectAction(cObjectList* rx_msg) override;
@@ -88,6 +95,16 @@ class CqTranslator : public cQlog, public cObjectListener {
   // the set-up is incomplete (a probe missing, or no output record at all).
   bool updateValues();
 
+  // The two halves of updateValues(), for the periodic re-poll.
+  // Reads both probes' values from the server into the probe objects; any
+  // thread. A probe without a usable answer keeps its value (one line
+  // each), and so does a probe that a trend event updated after its read
+  // was sent: the pushed value is the newer one. Once `stopRequested` (when
+  // given) is true, nothing more is read and no failure is logged.
+  void readProbeValues(const std::atomic<bool>* stopRequested = nullptr);
+  // Sends every output's cached state again (main thread).
+  void resendOutputs();
+
  private:
   cObjectClient* mObjectClient;
   std::atomic<cObjectAInput*> mInternalProbe;
@@ -98,6 +115,18 @@ class CqTranslator : public cQlog, public cObjectListener {
   std::atomic<bool> mSomethingChanged;
   // Per unit (index 0: unit 1). Main thread only.
   MinimumOffTime mMinimumOffTimes[2];
+
+  // A probe's value is stored by the delivery thread (trend events) and by
+  // a read (start-up, re-poll thread); this lock makes a read's check and
+  // store one step against a trend's store. Never taken by the control
+  // loop, which reads the values lock-free.
+  std::mutex mProbeStoreMutex;
+  // Trend values stored so far, per probe (0 internal, 1 external); a read
+  // stores its value only if the count did not move while it waited.
+  uint32_t mTrendStores[2] = {0, 0};
+
+  void storeTrendValue(int probeIndex, cObjectAInput* probe, float value);
+  bool readProbe(int probeIndex, cObjectAInput* probe);
 };
 
 #endif

@@ -2,10 +2,17 @@
 // reports a probe change. The reporting side only writes to an eventfd: no
 // lock, safe from any thread. Until open() has succeeded, notify() does
 // nothing and waitUntil() is a plain sleep to the deadline.
+//
+// The descriptors are atomics: the client's delivery thread may call
+// notify() while the main thread opens the signal. The destructor closes
+// them; whoever may still notify (the client's threads) must be stopped
+// before.
 #ifndef FRIGEL_CHANGESIGNAL_H
 #define FRIGEL_CHANGESIGNAL_H
 
 #include <time.h>
+
+#include <atomic>
 
 class ChangeSignal {
  public:
@@ -15,7 +22,7 @@ class ChangeSignal {
   ChangeSignal& operator=(const ChangeSignal&) = delete;
 
   // Creates the eventfd and the deadline timer; false when the system
-  // refuses one.
+  // refuses one. One thread only (the main thread).
   bool open();
   // Raises the signal (from any thread).
   void notify();
@@ -24,8 +31,8 @@ class ChangeSignal {
   bool waitUntil(const timespec& deadline);
 
  private:
-  int mFd = -1;       // eventfd raised by notify()
-  int mTimerFd = -1;  // absolute CLOCK_MONOTONIC timer for the deadline
+  std::atomic<int> mFd{-1};       // eventfd raised by notify(); -1 until open()
+  std::atomic<int> mTimerFd{-1};  // absolute CLOCK_MONOTONIC timer for the deadline
 };
 
 // The signal the translator raises when a probe value has arrived.

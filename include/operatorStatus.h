@@ -25,6 +25,7 @@ struct AirconOutputs {
 // What one pass leaves for the status writer.
 struct StatusSnapshot {
   bool controlling = false;      // false while idle with an incomplete set-up
+  bool stopped = false;          // the control loop has ended: a clean stop
   int64_t takenNanoseconds = 0;  // monotonic time of the snapshot
   uint64_t passes = 0;           // passes since the loop started
   unsigned mode = 0;             // eCoolingModeState
@@ -58,17 +59,30 @@ class SnapshotExchange {
 // otherwise /run/frigel.
 std::string statusDirectory();
 
+// Who wrote a status file, and when: a reader compares the time with its
+// own clock to tell a daemon that stopped or hangs from one that runs.
+struct StatusWriteStamp {
+  long pid = 0;
+  int64_t unixSeconds = 0;  // wall-clock time of the write (CLOCK_REALTIME)
+};
+
+// The stamp of a write made now by this process.
+StatusWriteStamp statusWriteStampNow();
+
 // Renders a snapshot as the status file's JSON. `passesPerSecond` < 0 and
-// probe ages < 0 are written as null (not measured yet / no event yet).
+// probe ages < 0 are written as null (not measured yet / no event yet). The
+// stamp gives "pid", "writtenAt" (UTC, ISO 8601) and "writtenAtUnixSeconds".
 std::string renderStatusJson(const StatusSnapshot& snapshot, double passesPerSecond,
-                             double internalAgeSeconds, double externalAgeSeconds);
+                             double internalAgeSeconds, double externalAgeSeconds,
+                             const StatusWriteStamp& stamp);
 
 class OperatorStatus {
  public:
   // Starts the writer thread. probeStaleSeconds <= 0 turns the stale-probe
-  // lines off.
+  // lines off. When the system refuses the thread, one line says so and no
+  // status file is written.
   OperatorStatus(cQlog& log, const std::string& directory, int probeStaleSeconds);
-  // Stops the writer thread after a last write.
+  // Stops the writer thread after a last write of the latest snapshot.
   ~OperatorStatus();
   OperatorStatus(const OperatorStatus&) = delete;
   OperatorStatus& operator=(const OperatorStatus&) = delete;
@@ -78,6 +92,9 @@ class OperatorStatus {
   void afterPass(const AirconOutputs& outputs);
   // Main thread: the daemon is idle with an incomplete set-up.
   void idle();
+  // Main thread, once the control loop has ended on a stop signal: the last
+  // write (the destructor's) says "stopped", with the last pass's figures.
+  void stopped();
 
  private:
   void writerLoop();

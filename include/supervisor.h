@@ -1,4 +1,4 @@
-// The supervisor's process-wide variables (defined in main.cpp).
+// The supervisor's process-wide variables (defined in supervisorState.cpp).
 #ifndef FRIGEL_SUPERVISOR_H
 #define FRIGEL_SUPERVISOR_H
 

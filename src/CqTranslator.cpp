@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 #include "changeSignal.h"
@@ -275,7 +276,14 @@ CqTranslator::CqTranslator()
   mObjectClient->addListener(this);
   // A server that is not up yet is reached later by the client's own
   // reconnecting; until then every request fails and is logged as such.
-  mObjectClient->start(kServerAddress, objectServerPort(*this));
+  try {
+    mObjectClient->start(kServerAddress, objectServerPort(*this));
+  } catch (const std::system_error& e) {
+    // Without its threads the client can neither read nor deliver: the
+    // daemon could never control anything.
+    info("cannot start the object-server client's threads: %s; exiting", e.what());
+    std::exit(1);
+  }
 }
 
 // Nothing is logged here: the logging layer may already be gone at exit.
@@ -284,6 +292,12 @@ CqTranslator::~CqTranslator() {
   // is being destroyed.
   delete mObjectClient;
   mObjectClient = nullptr;
+}
+
+void CqTranslator::stopClient() {
+  if (mObjectClient != nullptr) {
+    mObjectClient->stop();
+  }
 }
 
 // ---- Messages pushed by the server (delivery thread) ----
@@ -368,12 +382,12 @@ void CqTranslator::handle_trend_event(cObjectTrend* t) {
   }
   if (internalMatched) {
     debug("new internal probe value");
-    internal->setCalculatedValue(value);
+    storeTrendValue(0, internal, value);
     probeActivity.internalTrendNanoseconds.store(monotonicNanoseconds(), std::memory_order_relaxed);
     if (external != nullptr) {
       debug("checking probe 2 (external) ");
       if (probeMatchesTrend(external, t)) {
-        external->setCalculatedValue(value);
+        storeTrendValue(1, external, value);
         probeActivity.externalTrendNanoseconds.store(monotonicNanoseconds(),
                                                      std::memory_order_relaxed);
       }
@@ -390,7 +404,7 @@ void CqTranslator::handle_trend_event(cObjectTrend* t) {
       debug("Device serial: %d", static_cast<int>(t->getDeviceSerial()));
       return;
     }
-    external->setCalculatedValue(value);
+    storeTrendValue(1, external, value);
     probeActivity.externalTrendNanoseconds.store(monotonicNanoseconds(), std::memory_order_relaxed);
   }
   debug("new trend value gotten. Run algorithm");
@@ -399,6 +413,12 @@ void CqTranslator::handle_trend_event(cObjectTrend* t) {
   if (!mSomethingChanged.exchange(true, std::memory_order_acq_rel)) {
     probeChangeSignal.notify();
   }
+}
+
+void CqTranslator::storeTrendValue(int probeIndex, cObjectAInput* probe, float value) {
+  std::lock_guard<std::mutex> lock(mProbeStoreMutex);
+  probe->setCalculatedValue(value);
+  ++mTrendStores[probeIndex];
 }
 
 // ---- Accessors ----
@@ -649,26 +669,9 @@ void CqTranslator::switchAircon(aircon* ac) {
   sendAirconOutput(*this, mObjectClient, ac, output);
 }
 
-// ---- Polling (main thread) ----
+// ---- Polling ----
 
 namespace {
-
-// Reads a probe's current value from the server into the probe object.
-// False when the server gave no usable answer; the value is then kept.
-bool readProbe(cObjectClient* client, cObjectAInput* probe) {
-  cObjectAInput query;
-  query.setPortType(probe->getPortType());
-  query.setDeviceSerial(probe->getDeviceSerial());
-  query.setPortId(probe->getPortId());
-  query.setPortLabel(probe->getPortLabel());
-  cObject* answer = client->get(&query);
-  auto* current = dynamic_cast<cObjectAInput*>(answer);
-  if (current != nullptr) {
-    probe->setCalculatedValue(current->getCalculatedValue());
-  }
-  delete answer;
-  return current != nullptr;
-}
 
 // Sends a copy of an output's cached port object again.
 template <typename PortClass>
@@ -685,6 +688,60 @@ void resendCachedOutput(cObjectClient* client, PortClass* cached) {
 
 }  // namespace
 
+// Reads a probe's current value from the server into the probe object.
+// False when the server gave no usable answer; the value is then kept. A
+// trend value stored while the request was out is newer than the answer,
+// which is then dropped.
+bool CqTranslator::readProbe(int probeIndex, cObjectAInput* probe) {
+  cObjectAInput query;
+  query.setPortType(probe->getPortType());
+  query.setDeviceSerial(probe->getDeviceSerial());
+  query.setPortId(probe->getPortId());
+  query.setPortLabel(probe->getPortLabel());
+  uint32_t storesBefore;
+  {
+    std::lock_guard<std::mutex> lock(mProbeStoreMutex);
+    storesBefore = mTrendStores[probeIndex];
+  }
+  cObject* answer = mObjectClient->get(&query);
+  auto* current = dynamic_cast<cObjectAInput*>(answer);
+  if (current != nullptr) {
+    std::lock_guard<std::mutex> lock(mProbeStoreMutex);
+    if (mTrendStores[probeIndex] == storesBefore) {
+      probe->setCalculatedValue(current->getCalculatedValue());
+    }
+  }
+  delete answer;
+  return current != nullptr;
+}
+
+void CqTranslator::readProbeValues(const std::atomic<bool>* stopRequested) {
+  auto stopping = [stopRequested] {
+    return stopRequested != nullptr && stopRequested->load(std::memory_order_acquire);
+  };
+  cObjectAInput* internal = getInternalProbe();
+  if (internal != nullptr && !stopping() && !readProbe(0, internal) && !stopping()) {
+    info("The Return internal port is NULL\n");
+  }
+  cObjectAInput* external = getExternalProbe();
+  if (external != nullptr && !stopping() && !readProbe(1, external) && !stopping()) {
+    info("The Return external port is NULL\n");
+  }
+}
+
+void CqTranslator::resendOutputs() {
+  // Re-asserts every output, in case an earlier command was lost.
+  if (mFirstAircon != nullptr) {
+    resendCachedOutput(mObjectClient, mFirstAircon->getControlPort());
+  }
+  if (mSecondAircon != nullptr) {
+    resendCachedOutput(mObjectClient, mSecondAircon->getControlPort());
+  }
+  if (mFan != nullptr) {
+    resendCachedOutput(mObjectClient, mFan->getControlPort());
+  }
+}
+
 bool CqTranslator::updateValues() {
   cObjectAInput* internal = getInternalProbe();
   cObjectAInput* external = getExternalProbe();
@@ -698,23 +755,7 @@ bool CqTranslator::updateValues() {
     info("doing nothing");
     return false;
   }
-
-  if (!readProbe(mObjectClient, internal)) {
-    info("The Return internal port is NULL\n");
-  }
-  if (!readProbe(mObjectClient, external)) {
-    info("The Return external port is NULL\n");
-  }
-
-  // Re-asserts every output, in case an earlier command was lost.
-  if (mFirstAircon != nullptr) {
-    resendCachedOutput(mObjectClient, mFirstAircon->getControlPort());
-  }
-  if (mSecondAircon != nullptr) {
-    resendCachedOutput(mObjectClient, mSecondAircon->getControlPort());
-  }
-  if (mFan != nullptr) {
-    resendCachedOutput(mObjectClient, mFan->getControlPort());
-  }
+  readProbeValues();
+  resendOutputs();
   return true;
 }

@@ -9,7 +9,11 @@
 #include <cstdint>
 #include <initializer_list>
 
-ChangeSignal probeChangeSignal;
+// Its destructor is registered before the translator is built (which has
+// priority 1001), so it runs after the translator's, which stops the client
+// and its delivery thread, the one caller of notify(), on every way out of
+// the process.
+ChangeSignal probeChangeSignal __attribute__((init_priority(1000)));
 
 namespace {
 
@@ -33,28 +37,33 @@ timespec timeLeft(const timespec& deadline) {
 }  // namespace
 
 ChangeSignal::~ChangeSignal() {
-  for (int fd : {mFd, mTimerFd}) {
-    if (fd >= 0) {
-      ::close(fd);
+  for (std::atomic<int>* fd : {&mFd, &mTimerFd}) {
+    int closing = fd->exchange(-1, std::memory_order_acq_rel);
+    if (closing >= 0) {
+      ::close(closing);
     }
   }
 }
 
 bool ChangeSignal::open() {
-  if (mFd < 0) {
-    mFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  // Published only once created, with release ordering: a notify() on
+  // another thread sees -1 or a complete descriptor.
+  if (mFd.load(std::memory_order_relaxed) < 0) {
+    mFd.store(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC), std::memory_order_release);
   }
-  if (mTimerFd < 0) {
-    mTimerFd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+  if (mTimerFd.load(std::memory_order_relaxed) < 0) {
+    mTimerFd.store(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC),
+                   std::memory_order_release);
   }
-  return mFd >= 0 && mTimerFd >= 0;
+  return mFd.load(std::memory_order_relaxed) >= 0 && mTimerFd.load(std::memory_order_relaxed) >= 0;
 }
 
 void ChangeSignal::notify() {
-  if (mFd >= 0) {
+  const int fd = mFd.load(std::memory_order_acquire);
+  if (fd >= 0) {
     uint64_t one = 1;
     // A full counter (EAGAIN) still wakes the waiter; nothing to do then.
-    (void)!::write(mFd, &one, sizeof one);
+    (void)!::write(fd, &one, sizeof one);
   }
 }
 
@@ -63,27 +72,30 @@ bool ChangeSignal::waitUntil(const timespec& deadline) {
   if (left.tv_sec == 0 && left.tv_nsec == 0) {
     return false;
   }
-  if (mFd < 0 || mTimerFd < 0) {
+  // Only this thread opens or closes them: relaxed loads suffice.
+  const int fd = mFd.load(std::memory_order_relaxed);
+  const int timerFd = mTimerFd.load(std::memory_order_relaxed);
+  if (fd < 0 || timerFd < 0) {
     clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
     return false;
   }
   // An absolute timer rather than a poll time-out: the kernel stretches a
   // time-out by a share of its length, a timer fires on time.
   const itimerspec at = {{0, 0}, deadline};
-  if (::timerfd_settime(mTimerFd, TFD_TIMER_ABSTIME, &at, nullptr) != 0) {
+  if (::timerfd_settime(timerFd, TFD_TIMER_ABSTIME, &at, nullptr) != 0) {
     clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
     return false;
   }
-  pollfd events[2] = {{mFd, POLLIN, 0}, {mTimerFd, POLLIN, 0}};
+  pollfd events[2] = {{fd, POLLIN, 0}, {timerFd, POLLIN, 0}};
   if (::poll(events, 2, -1) <= 0) {
     return false;  // a caught signal (EINTR)
   }
   uint64_t count = 0;
   if (events[1].revents & POLLIN) {
-    (void)!::read(mTimerFd, &count, sizeof count);
+    (void)!::read(timerFd, &count, sizeof count);
   }
   if (events[0].revents & POLLIN) {
-    (void)!::read(mFd, &count, sizeof count);
+    (void)!::read(fd, &count, sizeof count);
     return true;
   }
   return false;

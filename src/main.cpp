@@ -1,10 +1,8 @@
 // The supervisor: start-up order, stop signals and the control loop that
 // paces the controller, one pass after another.
 #include <signal.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdio>
 
 #include <cQlog.h>
@@ -18,11 +16,10 @@
 #include "operatorStatus.h"
 #include "passPacing.h"
 #include "properties.h"
+#include "repoll.h"
 #include "supervisor.h"
 #include "supervisorLog.h"
 
-volatile sig_atomic_t running = 1;
-int timercounter = 0;
 // The daemon's properties, constructed before the translator.
 cProperties props __attribute__((init_priority(1000)));
 
@@ -56,38 +53,6 @@ bool setup_sigint() {
 namespace {
 
 constexpr unsigned kIdleSleepSeconds = 2;
-
-uint64_t monotonicSeconds() {
-  timespec now = {};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<uint64_t>(now.tv_sec);
-}
-
-// Re-reads the probes and re-sends every output's cached state every
-// SyncTime seconds, so that an output is re-asserted after the object
-// server restarts or a command is lost. A period of 0 or less turns it off.
-class Repoll {
- public:
-  explicit Repoll(int periodSeconds)
-      : mPeriodSeconds(periodSeconds > 0 ? static_cast<uint64_t>(periodSeconds) : 0),
-        mLastPollSeconds(monotonicSeconds()) {}
-
-  void runIfDue() {
-    if (mPeriodSeconds == 0) {
-      return;
-    }
-    uint64_t now = monotonicSeconds();
-    if (now - mLastPollSeconds >= mPeriodSeconds) {
-      mLastPollSeconds = now;
-      translator.updateValues();
-      translator.setSomethingChanged(true);
-    }
-  }
-
- private:
-  uint64_t mPeriodSeconds;
-  uint64_t mLastPollSeconds;
-};
 
 // Gives the bridge the air conditioners' minimum off time from the
 // properties, and says what it is.
@@ -133,17 +98,19 @@ int main(int /*argc*/, char** /*argv*/) {
   OperatorStatus status(log, statusDirectory(),
                         props.getInt(kProbeStaleKey, kDefaultProbeStaleSeconds));
   if (!translator.updateValues()) {
-    // Set-up incomplete: no control at all, only wait to be stopped.
+    // Set-up incomplete: no control at all, only wait to be stopped. The
+    // status file keeps saying so.
     status.idle();
     while (running) {
       sleep(kIdleSleepSeconds);
     }
+    translator.stopClient();
     return 0;
   }
   std::unique_ptr<PassPacing> pacing = makePassPacing(passPeriodMicroseconds, log);
-  Repoll repoll(props.getInt(kSyncTimeKey, kDefaultSyncTimeSeconds));
+  Repoll repoll(translator, props.getInt(kSyncTimeKey, kDefaultSyncTimeSeconds), log);
   while (running) {
-    repoll.runIfDue();
+    repoll.resendIfDue();
     pacing->waitForPassEnd();
     flagChecker();
     // Mode changes are seen from outside the controller, around its step.
@@ -157,5 +124,13 @@ int main(int /*argc*/, char** /*argv*/) {
     }
     status.afterPass(airconOutputs());
   }
+  // A clean stop, in order: the last status says so; the re-poll ends (a
+  // read in flight is cut short by the client's stop); the client's threads
+  // end before anything they use (the change signal, the logging) is torn
+  // down after main returns. The re-poll and status threads are joined as
+  // their objects go out of scope.
+  status.stopped();
+  repoll.requestStop();
+  translator.stopClient();
   return 0;
 }

@@ -2,8 +2,6 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,10 +10,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <system_error>
 
 #include "Globals.h"
 #include "probeActivity.h"
 #include "supervisorLog.h"
+#include "supervisorThread.h"
 
 namespace {
 
@@ -86,11 +87,33 @@ std::string statusDirectory() {
   return (dir && *dir) ? dir : "/run/frigel";
 }
 
+StatusWriteStamp statusWriteStampNow() {
+  timespec now = {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return StatusWriteStamp{static_cast<long>(::getpid()), static_cast<int64_t>(now.tv_sec)};
+}
+
 std::string renderStatusJson(const StatusSnapshot& s, double passesPerSecond,
-                             double internalAgeSeconds, double externalAgeSeconds) {
+                             double internalAgeSeconds, double externalAgeSeconds,
+                             const StatusWriteStamp& stamp) {
   std::string out = "{\n  \"state\": \"";
-  out += s.controlling ? "controlling" : "idle: set-up incomplete";
-  out += "\",\n  \"mode\": \"";
+  out += s.stopped ? "stopped" : s.controlling ? "controlling" : "idle: set-up incomplete";
+  out += "\",\n  ";
+  {
+    const time_t seconds = static_cast<time_t>(stamp.unixSeconds);
+    tm utc = {};
+    char at[32] = "";
+    if (gmtime_r(&seconds, &utc) == nullptr ||
+        std::strftime(at, sizeof at, "%Y-%m-%dT%H:%M:%SZ", &utc) == 0) {
+      at[0] = '\0';
+    }
+    char buffer[160];
+    std::snprintf(buffer, sizeof buffer,
+                  "\"pid\": %ld,\n  \"writtenAt\": \"%s\",\n  \"writtenAtUnixSeconds\": %lld,\n  ",
+                  stamp.pid, at, static_cast<long long>(stamp.unixSeconds));
+    out += buffer;
+  }
+  out += "\"mode\": \"";
   out += s.controlling ? coolingModeName(static_cast<eCoolingModeState>(s.mode)) : "none";
   out += "\",\n  ";
   appendNumber(out, "passesPerSecond", passesPerSecond >= 0 ? passesPerSecond : NAN, "%.1f");
@@ -132,16 +155,13 @@ OperatorStatus::OperatorStatus(cQlog& log, const std::string& directory, int pro
       mStaleNanoseconds(probeStaleSeconds > 0 ? probeStaleSeconds * kNanosecondsPerSecond : 0),
       mStartNanoseconds(monotonicNanoseconds()) {
   ::mkdir(directory.c_str(), 0755);  // usually made by the service manager
-  // The writer blocks the stop signals, which must reach the main thread:
-  // the handler's flag is read there and its sleeps are what they cut short.
-  sigset_t stopSignals;
-  sigset_t previous;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, &previous);
-  mWriter = std::thread([this] { writerLoop(); });
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  try {
+    mWriter = startWithoutStopSignals([this] { writerLoop(); });
+  } catch (const std::system_error& e) {
+    // The loop publishes its snapshots all the same; nobody takes them.
+    mLog.info("cannot start the status writer: %s; running without the status file %s", e.what(),
+              mPath.c_str());
+  }
 }
 
 OperatorStatus::~OperatorStatus() {
@@ -150,7 +170,9 @@ OperatorStatus::~OperatorStatus() {
     mStopping = true;
   }
   mStopSignal.notify_all();
-  mWriter.join();
+  if (mWriter.joinable()) {
+    mWriter.join();
+  }
 }
 
 void OperatorStatus::afterPass(const AirconOutputs& outputs) {
@@ -190,6 +212,19 @@ void OperatorStatus::idle() {
   mExchange.publish(snapshot);
 }
 
+void OperatorStatus::stopped() {
+  StatusSnapshot snapshot = mCurrent;
+  snapshot.stopped = true;
+  snapshot.takenNanoseconds = monotonicNanoseconds();
+  const int64_t now = snapshot.takenNanoseconds;
+  for (int unit = 0; unit < 2; ++unit) {
+    if (snapshot.airconOn[unit]) {
+      snapshot.runNanoseconds[unit] += now - mRunStart[unit];
+    }
+  }
+  mExchange.publish(snapshot);
+}
+
 void OperatorStatus::writerLoop() {
   std::unique_lock<std::mutex> lock(mStopMutex);
   for (;;) {
@@ -202,11 +237,11 @@ void OperatorStatus::writerLoop() {
                            seconds(snapshot.takenNanoseconds - mPreviousForRate.takenNanoseconds);
       }
       mPreviousForRate = snapshot;
-      mHaveRate = snapshot.controlling;
+      mHaveRate = snapshot.controlling && !snapshot.stopped;
       mLatest = snapshot;
     }
     int64_t now = monotonicNanoseconds();
-    if (mLatest.controlling) {
+    if (mLatest.controlling && !mLatest.stopped) {
       checkStaleProbes(now);
     }
     writeOnce(mLatest);
@@ -242,9 +277,10 @@ void OperatorStatus::writeOnce(const StatusSnapshot& snapshot) {
     int64_t at = last.load(std::memory_order_relaxed);
     return at != 0 ? seconds(now - at) : -1.0;
   };
-  std::string json = renderStatusJson(snapshot, snapshot.controlling ? mPassesPerSecond : -1.0,
-                                      age(probeActivity.internalTrendNanoseconds),
-                                      age(probeActivity.externalTrendNanoseconds));
+  const bool running = snapshot.controlling && !snapshot.stopped;
+  std::string json = renderStatusJson(
+      snapshot, running ? mPassesPerSecond : -1.0, age(probeActivity.internalTrendNanoseconds),
+      age(probeActivity.externalTrendNanoseconds), statusWriteStampNow());
   int error = 0;
   int fd = ::open(mTemporaryPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {

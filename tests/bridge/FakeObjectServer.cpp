@@ -28,15 +28,15 @@ bool sendAll(int fd, const std::vector<uint8_t>& bytes) {
   return true;
 }
 
-std::vector<uint8_t> trendPush(uint32_t seq) {
+std::vector<uint8_t> trendPush(uint32_t seq, uint32_t serial, uint32_t portId, float value) {
   vulowire::Frame push;
   push.kind = vulowire::FrameKind::Push;
   push.msgType = MSG_EVT;
   auto trend = std::make_unique<cObjectTrend>();
   trend->setTrendSeqNum(seq);
-  trend->setDeviceSerial(7);
-  trend->setPortId(1);
-  trend->setCalculatedValue(static_cast<float>(seq));
+  trend->setDeviceSerial(serial);
+  trend->setPortId(portId);
+  trend->setCalculatedValue(value);
   push.objects.push_back(std::move(trend));
   std::vector<uint8_t> bytes;
   vulowire::encodeFrame(push, bytes);
@@ -80,17 +80,25 @@ void FakeObjectServer::run() {
     }
     int clientFd = ::accept4(mListenFd, nullptr, nullptr, SOCK_CLOEXEC);
     if (clientFd >= 0) {
+      mServedFd = clientFd;
       serve(clientFd);
+      mServedFd = -1;
       ::close(clientFd);
     }
   }
+}
+
+bool FakeObjectServer::pushTrendNow(uint32_t serial, uint32_t portId, float value, uint32_t seq) {
+  return mServedFd >= 0 && sendAll(mServedFd, trendPush(seq, serial, portId, value));
 }
 
 void FakeObjectServer::serve(int clientFd) {
   vulowire::FrameAssembler assembler;
   uint32_t trendSeq = 1;
   while (!mStopping.load()) {
-    if (mKeepPushingTrends && sendAll(clientFd, trendPush(trendSeq))) {
+    // The endless trends are for serial 7, port 1, valued by their number.
+    if (mKeepPushingTrends &&
+        sendAll(clientFd, trendPush(trendSeq, 7, 1, static_cast<float>(trendSeq)))) {
       ++trendSeq;
     }
     pollfd waitFor{clientFd, POLLIN, 0};

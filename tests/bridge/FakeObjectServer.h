@@ -8,6 +8,7 @@
 #define FRIGEL_TESTS_FAKEOBJECTSERVER_H
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <thread>
 
@@ -26,6 +27,10 @@ class FakeObjectServer {
 
   // The port it listens on; 0 when it could not listen.
   int port() const { return mPort; }
+  // From the handler only: pushes a trend event for the port (serial,
+  // portId) to the client being answered, ahead of the reply. False when it
+  // could not be sent.
+  bool pushTrendNow(uint32_t serial, uint32_t portId, float value, uint32_t seq);
   int fetchesSeen() const { return mFetches.load(); }
 
  private:
@@ -36,6 +41,7 @@ class FakeObjectServer {
   bool mKeepPushingTrends;
   int mListenFd = -1;
   int mPort = 0;
+  int mServedFd = -1;  // the client being served; the server's thread only
   std::atomic<bool> mStopping{false};
   std::atomic<int> mFetches{0};
   std::thread mThread;

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -200,6 +201,52 @@ TEST(BridgeFakeServer, WithoutAServerEveryAttemptGetsNoReply) {
   EXPECT_EQ(log.count("Probe port Label returns NULL"), 3u);
   EXPECT_TRUE(log.contains("First Aircon setup failed"));
   SetUpObjects made(*translator);
+  translator.reset();
+}
+
+// A trend event delivered while a probe's read is out is newer than the
+// read's answer: the answer must not replace it. The server pushes the trend
+// ahead of its answer and sends the answer only once the trend is stored.
+TEST(BridgeFakeServer, ATrendDeliveredWhileAReadIsOutWins) {
+  constexpr float kPolled = 20.0f;
+  constexpr float kPushed = 25.0f;
+  std::atomic<FakeObjectServer*> self{nullptr};
+  std::atomic<cObjectAInput*> internal{nullptr};
+  FakeObjectServer server([&](const Frame& request, Frame& reply) {
+    const cObjectPort* asked = firstPortOf(request);
+    if (request.kind != FrameKind::FetchRequest || asked == nullptr) {
+      return;
+    }
+    if (asked->getPortId() == 1 && self.load()->pushTrendNow(7, 1, kPushed, 0xfff00001u)) {
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      while (internal.load()->getCalculatedValue() != kPushed &&
+             std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    }
+    auto answer = std::make_unique<cObjectAInput>();
+    answer->setDeviceSerial(7);
+    answer->setPortId(asked->getPortId());
+    answer->setCalculatedValue(kPolled);
+    reply.objects.push_back(std::move(answer));
+  });
+  ASSERT_GT(server.port(), 0);
+  self.store(&server);
+  auto translator = translatorOn(server.port());
+  for (uint32_t portId : {1u, 2u}) {
+    auto* probe = new cObjectAInput();
+    probe->setDeviceSerial(7);
+    probe->setPortId(portId);
+    probe->setPortType(PORT_TYPE_ANALOG_IN);
+    probe->setPortLabel("fake");
+    (portId == 1 ? translator->setInternalProbe(probe) : translator->setExternalProbe(probe));
+  }
+  internal.store(translator->getInternalProbe());
+  SetUpObjects made(*translator);
+
+  translator->readProbeValues();
+  EXPECT_EQ(translator->getInternalProbe()->getCalculatedValue(), kPushed);
+  EXPECT_EQ(translator->getExternalProbe()->getCalculatedValue(), kPolled);
   translator.reset();
 }
 

@@ -4,6 +4,8 @@
 
 #include <signal.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -28,6 +30,22 @@ class DaemonTest : public ::testing::Test {
     site.daemon().sendSignal(sig);
     auto status = site.daemon().wait(kStopMs);
     return status ? *status : -1;
+  }
+
+  // The status file the daemon left names it, the time of its last write
+  // and the state it was in then.
+  void expectLastStatus(const std::string& state) {
+    std::ifstream in(site.runDir() + "/status");
+    const std::string status((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+    EXPECT_NE(status.find("\"state\": \"" + state + "\""), std::string::npos) << status;
+    EXPECT_NE(status.find("\"pid\": " + std::to_string(site.daemon().pid()) + ","),
+              std::string::npos);
+    const std::string stampKey = "\"writtenAtUnixSeconds\": ";
+    const std::size_t stamp = status.find(stampKey);
+    ASSERT_NE(stamp, std::string::npos);
+    EXPECT_LE(std::labs(std::atol(status.c_str() + stamp + stampKey.size()) - std::time(nullptr)),
+              60);
   }
 
   void removeConfig(const std::string& relativePath) {
@@ -77,6 +95,7 @@ TEST_F(DaemonTest, RotationAlternatesTheUnits) {
 }
 
 // 3. Emergency at start-up: the second pass switches unit 2, then unit 1.
+//    SIGINT ends it cleanly, and its last status says it stopped.
 TEST_F(DaemonTest, EmergencyAtStartRunsBothUnits) {
   site.writeSettingsText(
       "<config><internalProbeLabel>t-int</internalProbeLabel>"
@@ -92,10 +111,12 @@ TEST_F(DaemonTest, EmergencyAtStartRunsBothUnits) {
   ASSERT_TRUE(site.serverSays("dout ac-2 SET"));
   ASSERT_TRUE(site.serverSays("dout ac-1 SET"));  // after unit 2
   EXPECT_EQ(stopDaemon(SIGINT), 0);
+  expectLastStatus("stopped");
 }
 
 // 4. A probe the site does not have: the daemon idles, sends nothing, and
-//    a stop signal ends it at once without waiting out its sleep.
+//    a stop signal ends it at once without waiting out its sleep. Its last
+//    status still says why it was idle.
 TEST_F(DaemonTest, IncompleteSetupIdlesAndStopsAtOnce) {
   site.writeSettings(siteSettings({{"internalProbeLabel", "no-such-probe"}}));
   start();
@@ -108,6 +129,7 @@ TEST_F(DaemonTest, IncompleteSetupIdlesAndStopsAtOnce) {
   auto status = site.daemon().wait(1900);  // less than one idle sleep
   ASSERT_TRUE(status.has_value());
   EXPECT_EQ(*status, 0);
+  expectLastStatus("idle: set-up incomplete");
 }
 
 // 5. Every configuration file missing: one message each, the daemon stays
@@ -154,7 +176,7 @@ TEST_F(DaemonTest, ServerRestartIsSurvivedAndOutputsReasserted) {
 
 // 8. Exact pacing, the operator's log and status: a probe change switches
 //    the unit at once, the mode change is logged with both temperatures and
-//    the status file shows the unit running.
+//    the status file shows the unit running; after SIGTERM, that it stopped.
 TEST_F(DaemonTest, ExactPacingLogsModeChangesAndWritesTheStatus) {
   site.writeProperties(std::string(kSiteLogProperties) + "PassPeriodMicroseconds=500\n");
   start();
@@ -174,6 +196,7 @@ TEST_F(DaemonTest, ExactPacingLogsModeChangesAndWritesTheStatus) {
   EXPECT_NE(status.find("\"mode\": \"single aircon\""), std::string::npos) << status;
   EXPECT_NE(status.find("{\"unit\": 1, \"on\": true, \"starts\": 1"), std::string::npos);
   EXPECT_EQ(stopDaemon(), 0);
+  expectLastStatus("stopped");
 }
 
 // 9. The minimum off time: an emergency right after the unit stopped calls

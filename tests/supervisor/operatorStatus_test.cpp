@@ -32,8 +32,13 @@ TEST(StatusJson, RendersEveryFieldAndNullForWhatIsUnknown) {
   s.runNanoseconds[0] = 5400LL * 1000000000;  // 1.5 h
   s.startHeld[1] = 1;
   s.firstRoleUnit = 2;
-  std::string json = renderStatusJson(s, 99.96, 1.5, -1.0);
-  EXPECT_NE(json.find("\"state\": \"controlling\""), std::string::npos) << json;
+  const StatusWriteStamp stamp{4242, 1700000000};
+  std::string json = renderStatusJson(s, 99.96, 1.5, -1.0, stamp);
+  EXPECT_NE(json.find("\"state\": \"controlling\",\n  \"pid\": 4242,\n"
+                      "  \"writtenAt\": \"2023-11-14T22:13:20Z\",\n"
+                      "  \"writtenAtUnixSeconds\": 1700000000,\n"),
+            std::string::npos)
+      << json;
   EXPECT_NE(json.find("\"mode\": \"two aircon\""), std::string::npos);
   EXPECT_NE(json.find("\"passesPerSecond\": 100.0"), std::string::npos);
   EXPECT_NE(json.find("\"internal\": {\"temperature\": 31.25, \"lastTrendAgeSeconds\": 1.5}"),
@@ -49,9 +54,14 @@ TEST(StatusJson, RendersEveryFieldAndNullForWhatIsUnknown) {
   EXPECT_NE(json.find("\"firstRoleUnit\": 2"), std::string::npos);
   EXPECT_NE(json.find("\"fanSpeedPercent\": 40.0"), std::string::npos);
 
-  std::string idle = renderStatusJson(StatusSnapshot(), -1.0, -1.0, -1.0);
+  std::string idle = renderStatusJson(StatusSnapshot(), -1.0, -1.0, -1.0, stamp);
   EXPECT_NE(idle.find("\"state\": \"idle: set-up incomplete\""), std::string::npos);
   EXPECT_NE(idle.find("\"passesPerSecond\": null"), std::string::npos);
+
+  s.stopped = true;  // the last mode and units stay, marked as no longer controlled
+  std::string stopped = renderStatusJson(s, -1.0, 1.5, -1.0, stamp);
+  EXPECT_NE(stopped.find("\"state\": \"stopped\""), std::string::npos) << stopped;
+  EXPECT_NE(stopped.find("\"mode\": \"two aircon\""), std::string::npos);
 }
 
 TEST(SnapshotExchange, TheReaderGetsTheLatestOnlyOnce) {

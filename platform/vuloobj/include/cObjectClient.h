@@ -10,8 +10,9 @@
 // writes. Pushes wait in a bounded queue (4096 messages); when it is full the
 // client stops reading, so the server is held back by TCP and no message is
 // lost. Malformed data from the server drops the connection (one line on
-// stderr says why). No call throws, and nothing the server sends (or fails
-// to send) can end the process: writes never raise SIGPIPE.
+// stderr says why). No call throws, but start() when the system refuses a
+// thread, and nothing the server sends (or fails to send) can end the
+// process: writes never raise SIGPIPE.
 #ifndef VULOOBJ_COBJECTCLIENT_H
 #define VULOOBJ_COBJECTCLIENT_H
 
@@ -37,7 +38,9 @@ class cObjectClient {
 
   // Makes a first connection attempt at once and starts the threads, which
   // keep (re)connecting in the background. True when the first attempt
-  // connected. Calling it again does nothing and returns false.
+  // connected. Calling it again does nothing and returns false. Throws
+  // std::system_error when a thread cannot be created; the client is then
+  // stopped (every thread it had started is joined).
   bool start(const char* address, int port);
 
   // Stops the threads and closes the connection; no listener is called after

@@ -30,6 +30,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -366,8 +367,8 @@ struct cObjectClient::Impl {
     std::size_t sent = 0;
     bool broken = false;
     while (sent < bytes.size()) {
-      ssize_t n = ::send(writeFd, bytes.data() + sent, bytes.size() - sent,
-                         MSG_NOSIGNAL | MSG_DONTWAIT);
+      ssize_t n =
+          ::send(writeFd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
       if (n > 0) {
         sent += static_cast<std::size_t>(n);
       } else if (n < 0 && errno == EINTR) {
@@ -526,9 +527,16 @@ bool cObjectClient::start(const char* address, int port) {
     impl.fd = fd;
     impl.connected = true;
   }
-  impl.receiver = startWithSignalsBlocked([&impl] { impl.receiveLoop(); });
-  impl.transmitter = startWithSignalsBlocked([&impl] { impl.transmitLoop(); });
-  impl.deliverer = startWithSignalsBlocked([&impl] { impl.deliverLoop(); });
+  try {
+    impl.receiver = startWithSignalsBlocked([&impl] { impl.receiveLoop(); });
+    impl.transmitter = startWithSignalsBlocked([&impl] { impl.transmitLoop(); });
+    impl.deliverer = startWithSignalsBlocked([&impl] { impl.deliverLoop(); });
+  } catch (const std::system_error&) {
+    // The system refused a thread: end those already running and close the
+    // connection, so the caller is left with a stopped client.
+    stop();
+    throw;
+  }
   return fd >= 0;
 }
 
