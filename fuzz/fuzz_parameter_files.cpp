@@ -19,41 +19,12 @@ namespace {
 
 // What one reading did: the set-up calls and every parameter's bytes.
 struct Reading {
-  std::vector<std::string> setupCalls;
+  std::vector<PortSetupRequest> setupCalls;
   std::vector<uint8_t> parameters;
   bool operator==(const Reading& other) const {
     return setupCalls == other.setupCalls && parameters == other.parameters;
   }
 };
-
-Reading* current = nullptr;
-
-void record(const char* kind, const char* label, int number = 0) {
-  FUZZ_CHECK(label != nullptr);
-  current->setupCalls.push_back(std::string(kind) + " " + std::to_string(number) + " " + label);
-}
-
-bool recordInternal(const char* label) {
-  record("internal", label);
-  return true;
-}
-bool recordExternal(const char* label) {
-  record("external", label);
-  return true;
-}
-bool recordAircon(const char* label, int number) {
-  FUZZ_CHECK(*label != '\0');  // an empty aircon label sets nothing up
-  FUZZ_CHECK(number != 0);
-  record("aircon", label, number);
-  return true;
-}
-bool recordFan(const char* label) {
-  FUZZ_CHECK(*label != '\0');
-  record("fan", label);
-  return true;
-}
-
-const PortSetupCalls kRecordingCalls = {recordInternal, recordExternal, recordAircon, recordFan};
 
 template <typename Visit>
 void forEachParameter(Visit visit) {
@@ -80,11 +51,18 @@ Reading readWithSecret(const std::string& secret, const std::string& settingsPat
                        const std::string& constantsPath) {
   writeScratchFile("frigel/secret.txt", secret);
   writeScratchFile("frigel/secret.dtd", "<!ENTITY stolen \"" + secret + "\">\n");
-  forEachParameter([](const ParameterDefinition& definition) { storeParameter(definition, "0"); });
+  zeroAllParameters();
   Reading reading;
-  current = &reading;
-  readParameterFiles(settingsPath.c_str(), constantsPath.c_str(), kRecordingCalls);
-  current = nullptr;
+  reading.setupCalls =
+      readParameterFilesRecordingSetup(settingsPath.c_str(), constantsPath.c_str());
+  for (const PortSetupRequest& call : reading.setupCalls) {
+    if (call.kind == PortSetupRequest::Aircon || call.kind == PortSetupRequest::Fan) {
+      FUZZ_CHECK(!call.label.empty());  // an empty output label sets nothing up
+    }
+    if (call.kind == PortSetupRequest::Aircon) {
+      FUZZ_CHECK(call.number != 0);
+    }
+  }
   forEachParameter([&](const ParameterDefinition& definition) {
     const auto* bytes = static_cast<const uint8_t*>(definition.target);
     reading.parameters.insert(reading.parameters.end(), bytes,

@@ -7,6 +7,7 @@
 #define FRIGEL_PARAMETERFILES_H
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // The set-up calls the settings file triggers. The label lives only for the
@@ -70,5 +71,26 @@ class ParameterFileObserver {
 // were; a file whose document element is not `config` is skipped silently.
 void readParameterFiles(const char* settingsPath, const char* constantsPath,
                         const PortSetupCalls& setup, ParameterFileObserver* observer = nullptr);
+
+// One set-up call the settings file asked for.
+struct PortSetupRequest {
+  enum Kind { InternalProbe, ExternalProbe, Aircon, Fan };
+  Kind kind;
+  std::string label;
+  int number = 0;  // the air conditioner's number; 0 for the others
+
+  bool operator==(const PortSetupRequest& other) const {
+    return kind == other.kind && label == other.label && number == other.number;
+  }
+};
+
+// Reads both files as readParameterFiles does, with set-up calls that only
+// record what the settings file asks for, in order: nothing connects
+// anywhere. For the tools and tests that read files without a bridge.
+std::vector<PortSetupRequest> readParameterFilesRecordingSetup(
+    const char* settingsPath, const char* constantsPath, ParameterFileObserver* observer = nullptr);
+
+// Every parameter of both files back to 0, as at start.
+void zeroAllParameters();
 
 #endif

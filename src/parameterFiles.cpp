@@ -346,3 +346,48 @@ void readParameterFiles(const char* settingsPath, const char* constantsPath,
   readConfigFile(ReadingContext{constantsPath, observer},
                  [](const xmlNode* node) { storeIfScalar(constantsParameters(), node); });
 }
+
+namespace {
+
+// Where the recording set-up calls write; one reading at a time per thread.
+thread_local std::vector<PortSetupRequest>* recordedRequests = nullptr;
+
+bool recordRequest(PortSetupRequest::Kind kind, const char* label, int number) {
+  recordedRequests->push_back(PortSetupRequest{kind, label, number});
+  return true;
+}
+bool recordInternalProbe(const char* label) {
+  return recordRequest(PortSetupRequest::InternalProbe, label, 0);
+}
+bool recordExternalProbe(const char* label) {
+  return recordRequest(PortSetupRequest::ExternalProbe, label, 0);
+}
+bool recordAircon(const char* label, int number) {
+  return recordRequest(PortSetupRequest::Aircon, label, number);
+}
+bool recordFan(const char* label) {
+  return recordRequest(PortSetupRequest::Fan, label, 0);
+}
+
+}  // namespace
+
+std::vector<PortSetupRequest> readParameterFilesRecordingSetup(const char* settingsPath,
+                                                               const char* constantsPath,
+                                                               ParameterFileObserver* observer) {
+  std::vector<PortSetupRequest> requests;
+  std::vector<PortSetupRequest>* const outer = recordedRequests;
+  recordedRequests = &requests;
+  const PortSetupCalls recording = {recordInternalProbe, recordExternalProbe, recordAircon,
+                                    recordFan};
+  readParameterFiles(settingsPath, constantsPath, recording, observer);
+  recordedRequests = outer;
+  return requests;
+}
+
+void zeroAllParameters() {
+  for (const auto* table : {&settingsParameters(), &constantsParameters()}) {
+    for (const ParameterDefinition& definition : *table) {
+      storeParameter(definition, "0");
+    }
+  }
+}

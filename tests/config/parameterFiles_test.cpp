@@ -12,33 +12,19 @@
 
 namespace {
 
-// What the settings file asked to set up, in order.
+// What the settings file asked to set up, in order, as "int:label",
+// "ext:label", "aircon<n>:label", "fan:label".
 std::vector<std::string> setupCalls;
 
-bool recordInternal(const char* label) {
-  setupCalls.push_back("int:" + std::string(label));
-  return true;
-}
-bool recordExternal(const char* label) {
-  setupCalls.push_back("ext:" + std::string(label));
-  return true;
-}
-bool recordAircon(const char* label, int number) {
-  setupCalls.push_back("aircon" + std::to_string(number) + ":" + label);
-  return true;
-}
-bool recordFan(const char* label) {
-  setupCalls.push_back("fan:" + std::string(label));
-  return true;
-}
-
-const PortSetupCalls kRecordingCalls = {recordInternal, recordExternal, recordAircon, recordFan};
-
-void zeroAllParameters() {
-  for (const auto* table : {&settingsParameters(), &constantsParameters()}) {
-    for (const ParameterDefinition& definition : *table) {
-      storeParameter(definition, "0");
+void readRecording(const char* settingsPath, const char* constantsPath) {
+  static const char* const kPrefixes[] = {"int:", "ext:", "aircon", "fan:"};
+  for (const PortSetupRequest& request :
+       readParameterFilesRecordingSetup(settingsPath, constantsPath)) {
+    std::string call = kPrefixes[request.kind];
+    if (request.kind == PortSetupRequest::Aircon) {
+      call += std::to_string(request.number) + ":";
     }
+    setupCalls.push_back(call + request.label);
   }
 }
 
@@ -65,7 +51,7 @@ class ParameterFilesTest : public ::testing::Test {
       dir.write("frigel/frigelConstants.xml", constants);
     }
     ::testing::internal::CaptureStdout();
-    readParameterFiles(settingsPath.c_str(), constantsPath.c_str(), kRecordingCalls);
+    readRecording(settingsPath.c_str(), constantsPath.c_str());
     return ::testing::internal::GetCapturedStdout();
   }
 
@@ -187,7 +173,7 @@ TEST_F(ParameterFilesTest, MissingFilesPrintOneLineEachAndTheOtherIsStillRead) {
 
   std::string settingsMissing = dir.path() + "/nowhere.xml";
   ::testing::internal::CaptureStdout();
-  readParameterFiles(settingsMissing.c_str(), settingsMissing.c_str(), kRecordingCalls);
+  readRecording(settingsMissing.c_str(), settingsMissing.c_str());
   EXPECT_EQ(::testing::internal::GetCapturedStdout(),
             "Failed to open xml file\nFailed to open xml file\n");
 }

@@ -32,13 +32,6 @@ namespace {
 // Timers longer than this make the search long.
 constexpr uint32_t kLongTimerPasses = 20;
 
-bool ignoreLabel(const char*) {
-  return true;
-}
-bool ignoreAircon(const char*, int) {
-  return true;
-}
-
 bool readable(const std::string& path) {
   struct stat info;
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -69,8 +62,7 @@ bool readSite(const std::string& etc, ExplorerSettings& settings) {
       return false;
     }
   }
-  const PortSetupCalls noPorts = {ignoreLabel, ignoreLabel, ignoreAircon, ignoreLabel};
-  readParameterFiles(settingsFile.c_str(), constantsFile.c_str(), noPorts);
+  readParameterFilesRecordingSetup(settingsFile.c_str(), constantsFile.c_str());
   settings = ExplorerSettings::current();
   const uint32_t timers[] = {
       settings.aircon1MinimumRunTimeValue,      settings.aircon2MinimumRunTimeValue,

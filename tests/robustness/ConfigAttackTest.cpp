@@ -16,30 +16,7 @@
 namespace {
 
 // What the settings file asked to set up.
-struct SetupCall {
-  std::string kind;  // "internal", "external", "aircon", "fan"
-  std::string label;
-  int number = 0;
-};
-std::vector<SetupCall> setupCalls;
-
-bool recordInternal(const char* label) {
-  setupCalls.push_back({"internal", label, 0});
-  return true;
-}
-bool recordExternal(const char* label) {
-  setupCalls.push_back({"external", label, 0});
-  return true;
-}
-bool recordAircon(const char* label, int number) {
-  setupCalls.push_back({"aircon", label, number});
-  return true;
-}
-bool recordFan(const char* label) {
-  setupCalls.push_back({"fan", label, 0});
-  return true;
-}
-const PortSetupCalls kRecordingCalls = {recordInternal, recordExternal, recordAircon, recordFan};
+std::vector<PortSetupRequest> setupCalls;
 
 // The secret that a hostile file tries to pull in. If any of it reached a
 // label, the label would hold "SECRET"; if it reached a number, 42.5.
@@ -49,11 +26,7 @@ class ConfigAttackTest : public ::testing::Test {
  protected:
   void SetUp() override {
     setupCalls.clear();
-    for (const auto* definitions : {&settingsParameters(), &constantsParameters()}) {
-      for (const ParameterDefinition& definition : *definitions) {
-        storeParameter(definition, "0");
-      }
-    }
+    zeroAllParameters();
     secretPath = dir.write("secret.txt", kSecretText);
     dir.write("secret.dtd", std::string("<!ENTITY stolen \"") + kSecretText + "\">\n");
   }
@@ -70,13 +43,13 @@ class ConfigAttackTest : public ::testing::Test {
       dir.write("constants.xml", constants);
     }
     ::testing::internal::CaptureStdout();
-    readParameterFiles(settingsPath.c_str(), constantsPath.c_str(), kRecordingCalls);
+    setupCalls = readParameterFilesRecordingSetup(settingsPath.c_str(), constantsPath.c_str());
     return ::testing::internal::GetCapturedStdout();
   }
 
   void expectNoSecretAnywhere() {
-    for (const SetupCall& call : setupCalls) {
-      EXPECT_EQ(call.label.find("SECRET"), std::string::npos) << call.kind << " " << call.label;
+    for (const PortSetupRequest& call : setupCalls) {
+      EXPECT_EQ(call.label.find("SECRET"), std::string::npos) << call.label;
     }
     EXPECT_NE(goalTemperature, 42.5f);
     EXPECT_NE(coolingPullIn, 42.5f);
@@ -87,8 +60,8 @@ class ConfigAttackTest : public ::testing::Test {
   std::string secretPath;
 };
 
-std::string labelOf(const std::string& kind) {
-  for (const SetupCall& call : setupCalls) {
+std::string labelOf(PortSetupRequest::Kind kind) {
+  for (const PortSetupRequest& call : setupCalls) {
     if (call.kind == kind) {
       return call.label;
     }
@@ -127,10 +100,10 @@ TEST_F(ConfigAttackTest, ExternalEntitiesAreNeverRead) {
       "<config><coolingPullIn>&stolen;</coolingPullIn><aircon1PullIn>30</aircon1PullIn></config>\n";
   read(settings, constants);
   expectNoSecretAnywhere();
-  EXPECT_EQ(labelOf("internal"), "");
-  EXPECT_EQ(labelOf("external"), "t-");
-  EXPECT_EQ(labelOf("aircon"), "ac-");
-  EXPECT_EQ(labelOf("fan"), "fan");
+  EXPECT_EQ(labelOf(PortSetupRequest::InternalProbe), "");
+  EXPECT_EQ(labelOf(PortSetupRequest::ExternalProbe), "t-");
+  EXPECT_EQ(labelOf(PortSetupRequest::Aircon), "ac-");
+  EXPECT_EQ(labelOf(PortSetupRequest::Fan), "fan");
   EXPECT_EQ(goalTemperature, 0.0f);
 }
 
@@ -142,7 +115,7 @@ TEST_F(ConfigAttackTest, NetworkEntitiesAreNotFetched) {
       "<!DOCTYPE config [ <!ENTITY remote SYSTEM \"http://127.0.0.1:9/secret\"> ]>\n"
       "<config><internalProbeLabel>t-int&remote;</internalProbeLabel></config>\n",
       "");
-  EXPECT_EQ(labelOf("internal"), "t-int");
+  EXPECT_EQ(labelOf(PortSetupRequest::InternalProbe), "t-int");
 }
 
 // Two levels of internal entities that the parser accepts but that would
@@ -190,8 +163,8 @@ TEST_F(ConfigAttackTest, SmallInternalEntitiesStillExpand) {
       "<config><internalProbeLabel>&site;-int</internalProbeLabel>"
       "<fan><label>&site;-fan</label></fan></config>\n",
       "");
-  EXPECT_EQ(labelOf("internal"), "shelter-7-int");
-  EXPECT_EQ(labelOf("fan"), "shelter-7-fan");
+  EXPECT_EQ(labelOf(PortSetupRequest::InternalProbe), "shelter-7-int");
+  EXPECT_EQ(labelOf(PortSetupRequest::Fan), "shelter-7-fan");
 }
 
 // 10,000 nested elements: the parser stops at its depth limit, the file is
@@ -225,8 +198,8 @@ TEST_F(ConfigAttackTest, TenMegabyteFileIsReadWhole) {
   std::string printed = read(big, "");
   EXPECT_EQ(printed, "Failed to open xml file\n");  // only the missing constants file
   EXPECT_EQ(goalTemperature, 23.5f);
-  EXPECT_EQ(labelOf("internal"), "t-int");
-  EXPECT_EQ(labelOf("external"), "t-ext");
+  EXPECT_EQ(labelOf(PortSetupRequest::InternalProbe), "t-int");
+  EXPECT_EQ(labelOf(PortSetupRequest::ExternalProbe), "t-ext");
 }
 
 // Labels of 10,000 characters are handed on whole, also inside aircon and
@@ -238,9 +211,9 @@ TEST_F(ConfigAttackTest, LongLabelsAreHandedOnWhole) {
            "<label>" +
            longLabel + "</label></aircon><fan><label>" + longLabel + "</label></fan></config>",
        "");
-  EXPECT_EQ(labelOf("internal"), longLabel);
-  EXPECT_EQ(labelOf("aircon"), longLabel);
-  EXPECT_EQ(labelOf("fan"), longLabel);
+  EXPECT_EQ(labelOf(PortSetupRequest::InternalProbe), longLabel);
+  EXPECT_EQ(labelOf(PortSetupRequest::Aircon), longLabel);
+  EXPECT_EQ(labelOf(PortSetupRequest::Fan), longLabel);
 }
 
 // Binary bytes where a file should be text: nothing is stored or set up,
