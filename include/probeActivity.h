@@ -8,14 +8,13 @@
 #include <atomic>
 #include <cstdint>
 
+#include "monotonicClock.h"
+
 struct ProbeActivity {
   std::atomic<int64_t> internalTrendNanoseconds{0};
   std::atomic<int64_t> externalTrendNanoseconds{0};
 };
 
 extern ProbeActivity probeActivity;
-
-// CLOCK_MONOTONIC in nanoseconds.
-int64_t monotonicNanoseconds();
 
 #endif

@@ -9,6 +9,7 @@
 
 #include "changeSignal.h"
 #include "etcPaths.h"
+#include "monotonicClock.h"
 #include "probeActivity.h"
 
 std::atomic<uint32_t> lastTrend{0};
@@ -23,7 +24,6 @@ constexpr int kHighestPort = 65535;
 constexpr int kDiscoveryAttempts = 3;
 constexpr float kFanPercentMin = 0.0f;
 constexpr float kFanPercentMax = 100.0f;
-constexpr double kNanosecondsPerSecond = 1e9;
 
 // The server's port: VULOD_PORT when it holds a port number (digits only,
 // 1 to 65535), otherwise the default. An unset or empty variable is not
@@ -566,7 +566,7 @@ void CqTranslator::switchAirconNoncurrentStateBased(uint8_t ac_num, uint8_t stat
     case MinimumOffTime::Decision::Held:
       // Sent by releaseHeldStarts() once the output has rested long enough.
       info("aircon %d start held %.1f s: minimum off time", ac_num,
-           static_cast<double>(offTime.restLeft(now)) / kNanosecondsPerSecond);
+           static_cast<double>(offTime.restLeft(now)) / static_cast<double>(kNanosecondsPerSecond));
       return;
   }
   cObjectDOutput* output = copyToSend(ac->getControlPort());

@@ -9,32 +9,13 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "monotonicClock.h"
+
 // Its destructor is registered before the translator is built (which has
 // priority 1001), so it runs after the translator's, which stops the client
 // and its delivery thread, the one caller of notify(), on every way out of
 // the process.
 ChangeSignal probeChangeSignal __attribute__((init_priority(1000)));
-
-namespace {
-
-constexpr long kNanosecondsPerSecond = 1000000000L;
-
-// deadline - now, or zero when the deadline has passed.
-timespec timeLeft(const timespec& deadline) {
-  timespec now = {};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  timespec left = {deadline.tv_sec - now.tv_sec, deadline.tv_nsec - now.tv_nsec};
-  if (left.tv_nsec < 0) {
-    left.tv_nsec += kNanosecondsPerSecond;
-    --left.tv_sec;
-  }
-  if (left.tv_sec < 0) {
-    return timespec{0, 0};
-  }
-  return left;
-}
-
-}  // namespace
 
 ChangeSignal::~ChangeSignal() {
   for (std::atomic<int>* fd : {&mFd, &mTimerFd}) {
@@ -68,8 +49,7 @@ void ChangeSignal::notify() {
 }
 
 bool ChangeSignal::waitUntil(const timespec& deadline) {
-  timespec left = timeLeft(deadline);
-  if (left.tv_sec == 0 && left.tv_nsec == 0) {
+  if (monotonicNanoseconds() >= nanosecondsOf(deadline)) {
     return false;
   }
   // Only this thread opens or closes them: relaxed loads suffice.

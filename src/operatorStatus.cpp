@@ -14,13 +14,13 @@
 #include <system_error>
 
 #include "Globals.h"
+#include "monotonicClock.h"
 #include "probeActivity.h"
 #include "supervisorLog.h"
 #include "supervisorThread.h"
 
 namespace {
 
-constexpr int64_t kNanosecondsPerSecond = 1000000000;
 constexpr auto kWriteInterval = std::chrono::seconds(1);
 const char* const kProbeNames[2] = {"internal", "external"};
 

@@ -10,6 +10,7 @@
 #include "CqTranslator.h"
 #include "frigel.h"
 #include "iostub.h"
+#include "monotonicClock.h"
 #include "probeActivity.h"
 #include "supervisor.h"
 
@@ -17,18 +18,12 @@ namespace {
 
 constexpr int kInnerIterationsPerPass = 100;
 constexpr useconds_t kInnerSleepMicroseconds = 10;
-constexpr int64_t kNanosecondsPerSecond = 1000000000;
 // Wake-ups may come this late at most, so a deadline holds to within it.
 constexpr unsigned long kTimerSlackNanoseconds = 10000;
 // A loop further behind than this (the process was stopped, the clock
 // jumped) starts counting from now instead of racing through the missed
 // passes.
 constexpr int64_t kMaximumLagNanoseconds = kNanosecondsPerSecond;
-
-timespec fromNanoseconds(int64_t ns) {
-  return timespec{static_cast<time_t>(ns / kNanosecondsPerSecond),
-                  static_cast<long>(ns % kNanosecondsPerSecond)};
-}
 
 // 100 iterations of a look at the change flag and usleep(10).
 class LiteralPacing : public PassPacing {
@@ -65,7 +60,7 @@ class ExactPacing : public PassPacing {
                 static_cast<long long>(lag / 1000000));
       mDeadlineNanoseconds += lag;
     }
-    const timespec deadline = fromNanoseconds(mDeadlineNanoseconds);
+    const timespec deadline = timespecOf(mDeadlineNanoseconds);
     for (;;) {
       takeReportedProbeValues();
       if (!running || monotonicNanoseconds() >= mDeadlineNanoseconds) {

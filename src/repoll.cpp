@@ -3,6 +3,7 @@
 #include <chrono>
 #include <system_error>
 
+#include "monotonicClock.h"
 #include "probeActivity.h"
 #include "supervisorThread.h"
 
