@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "properties.h"  // readInteger, parseInteger
+
 // The set-up calls the settings file triggers. The label lives only for the
 // duration of the call. The daemon passes the flat call interface; a checker
 // or a fuzzer passes calls that only record.
@@ -38,10 +40,6 @@ struct ParameterDefinition {
 // The scalar elements of each file, in the order they are documented.
 const std::vector<ParameterDefinition>& settingsParameters();
 const std::vector<ParameterDefinition>& constantsParameters();
-
-// strtol in base 10, brought to the range of a 32-bit int (so a 64-bit build
-// converts exactly as the 32-bit target does).
-int32_t parseInteger(const char* text);
 
 // Stores `text` converted into the definition's target.
 void storeParameter(const ParameterDefinition& definition, const char* text);

@@ -2,6 +2,7 @@
 #ifndef FRIGEL_PROPERTIES_H
 #define FRIGEL_PROPERTIES_H
 
+#include <cstdint>
 #include <functional>
 #include <istream>
 #include <map>
@@ -21,6 +22,21 @@ class cProperties {
  private:
   std::map<std::string, std::string> mPropsMap;
 };
+
+// A whole number as the daemon reads it everywhere (getInt, the parameter
+// files): strtol in base 10 (leading blanks and a sign taken, stopping at
+// the first other character), brought to the range of a 32-bit int, so a
+// 64-bit build reads exactly what the 32-bit target reads.
+struct IntegerReading {
+  int32_t value = 0;          // 0 when there are no digits
+  bool hasDigits = false;     // strtol found a number at all
+  bool outOfRange = false;    // beyond the 32-bit range: saturated
+  const char* end = nullptr;  // where strtol stopped
+};
+IntegerReading readInteger(const char* text);
+inline int32_t parseInteger(const char* text) {
+  return readInteger(text).value;
+}
 
 // The longest properties line that is read; a longer one is skipped alone.
 constexpr std::size_t kMaxPropertiesLineLength = 255;

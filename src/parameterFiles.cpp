@@ -306,17 +306,6 @@ const std::vector<ParameterDefinition>& constantsParameters() {
   return definitions;
 }
 
-int32_t parseInteger(const char* text) {
-  long value = std::strtol(text, nullptr, 10);
-  if (value > INT_MAX) {
-    return INT_MAX;
-  }
-  if (value < INT_MIN) {
-    return INT_MIN;
-  }
-  return static_cast<int32_t>(value);
-}
-
 void storeParameter(const ParameterDefinition& definition, const char* text) {
   switch (definition.conversion) {
     case ParameterConversion::Byte:

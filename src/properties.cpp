@@ -1,5 +1,6 @@
 #include "properties.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fstream>
@@ -71,14 +72,20 @@ int cProperties::getInt(const char* key, int defval) {
   if (found == mPropsMap.end()) {
     return defval;
   }
-  // strtol saturates at the range of long; bring that to the range of int,
-  // so a 64-bit build reads the same value as the 32-bit target.
-  long value = std::strtol(found->second.c_str(), nullptr, 10);
-  if (value > INT_MAX) {
-    return INT_MAX;
-  }
-  if (value < INT_MIN) {
-    return INT_MIN;
-  }
-  return static_cast<int>(value);
+  return parseInteger(found->second.c_str());
+}
+
+IntegerReading readInteger(const char* text) {
+  IntegerReading reading;
+  char* end = nullptr;
+  errno = 0;
+  const long value = std::strtol(text, &end, 10);
+  reading.end = end;
+  reading.hasDigits = end != text;
+  // strtol saturates at the range of long, which is wider on 64 bits.
+  reading.outOfRange = errno == ERANGE || value > INT32_MAX || value < INT32_MIN;
+  reading.value = static_cast<int32_t>(value > INT32_MAX   ? INT32_MAX
+                                       : value < INT32_MIN ? INT32_MIN
+                                                           : value);
+  return reading;
 }

@@ -28,9 +28,10 @@ NumberText readNumberText(const std::string& text, NumberKind kind) {
   if (kind == NumberKind::Float) {
     std::strtod(start, &end);
   } else {
-    const long value = std::strtol(start, &end, 10);
-    reading.outOfRange = errno == ERANGE || value > INT_MAX || value < INT_MIN;
-    reading.negative = value < 0;
+    const IntegerReading integer = readInteger(start);
+    end = const_cast<char*>(integer.end);
+    reading.outOfRange = integer.outOfRange;
+    reading.negative = integer.value < 0;
   }
   reading.hasNumber = end != start;
   reading.trailing = trimBlanks(end);

@@ -61,12 +61,11 @@ std::string effectOf(const DaemonKey& key, int value) {
   return std::to_string(value) + " us a pass";
 }
 
-// getInt's reading: strtol, brought to the range of int.
+// getInt's reading.
 int readAsDaemon(const std::string& value, bool& outOfRange) {
-  errno = 0;
-  const long parsed = std::strtol(value.c_str(), nullptr, 10);
-  outOfRange = errno == ERANGE || parsed > INT_MAX || parsed < INT_MIN;
-  return static_cast<int>(std::clamp<long>(parsed, INT_MIN, INT_MAX));
+  const IntegerReading reading = readInteger(value.c_str());
+  outOfRange = reading.outOfRange;
+  return reading.value;
 }
 
 bool isWholeNumber(const std::string& text) {
