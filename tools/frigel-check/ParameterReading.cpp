@@ -231,6 +231,15 @@ const EffectiveValue* SeenConfiguration::find(const std::string& name) const {
   return nullptr;
 }
 
+const EffectiveValue* SeenConfiguration::findByVariable(const void* variable) const {
+  for (const EffectiveValue& value : values) {
+    if (value.definition.target == variable) {
+      return &value;
+    }
+  }
+  return nullptr;
+}
+
 SeenConfiguration readConfiguration(const std::string& settingsPath,
                                     const std::string& constantsPath) {
   SeenConfiguration seen;

@@ -68,6 +68,9 @@ struct SeenConfiguration {
 
   // The value named `name`; null for a name that is not a scalar parameter.
   const EffectiveValue* find(const std::string& name) const;
+  // The value the daemon stores in `variable` (&aircon1PullIn); null for a
+  // variable that no parameter sets.
+  const EffectiveValue* findByVariable(const void* variable) const;
   const SeenFile& file(ParameterFile which) const {
     return which == ParameterFile::Settings ? settings : constants;
   }

@@ -1,9 +1,11 @@
 #include "ValueChecks.h"
 
 #include <set>
+#include <type_traits>
 #include <vector>
 
 #include "daemonKeys.h"
+#include "Globals.h"
 #include "NumberText.h"
 #include "ParameterUse.h"
 #include "TextTools.h"
@@ -36,7 +38,15 @@ class ValueChecker {
   }
 
  private:
-  const EffectiveValue& value(const char* name) const { return *mSeen.find(name); }
+  // By the daemon's variable (&::aircon1PullIn), so that a renamed parameter
+  // fails to compile; a name as text does not compile either.
+  template <typename Variable>
+  const EffectiveValue& value(const Variable* variable) const {
+    static_assert(std::is_same_v<Variable, float> || std::is_same_v<Variable, uint8_t> ||
+                      std::is_same_v<Variable, uint32_t>,
+                  "look a parameter up by its variable");
+    return *mSeen.findByVariable(variable);
+  }
 
   bool inUse(const EffectiveValue& v) const {
     return !unusedBecause(v.definition.name, mFeatures).has_value();
@@ -87,12 +97,12 @@ class ValueChecker {
 
   void checkOptionBytes() {
     struct Option {
-      const char* name;
+      const uint8_t* variable;
       const char* feature;
     };
-    for (const Option& option : {Option{"useFreeAir", "free-air cooling"},
-                                 Option{"useFanInHiTemp", "the emergency fan band"}}) {
-      const EffectiveValue& v = value(option.name);
+    for (const Option& option : {Option{&::useFreeAir, "free-air cooling"},
+                                 Option{&::useFanInHiTemp, "the emergency fan band"}}) {
+      const EffectiveValue& v = value(option.variable);
       bool wrapped = false;
       const std::string head = storedByte(v, wrapped);
       if (v.value > 1) {
@@ -103,7 +113,7 @@ class ValueChecker {
                     formatNumber(v.value));
       }
     }
-    const EffectiveValue& rotation = value("airconRotation");
+    const EffectiveValue& rotation = value(&::airconRotation);
     bool wrapped = false;
     const std::string head = storedByte(rotation, wrapped);
     if (rotation.value > 1) {
@@ -125,7 +135,7 @@ class ValueChecker {
   }
 
   void checkNumberOfAircons() {
-    const EffectiveValue& v = value("numberOfAircons");
+    const EffectiveValue& v = value(&::numberOfAircons);
     bool wrapped = false;
     const std::string head = storedByte(v, wrapped);
     if (v.value > 2) {
@@ -168,10 +178,10 @@ class ValueChecker {
   // over the ones in use.
   void checkPullInOrder() {
     std::vector<const EffectiveValue*> chain;
-    for (const char* name :
-         {"coolingPullIn", "aircon1PullIn", "aircon2PullIn", "hiTemperaturePullIn"}) {
-      if (inUse(value(name))) {
-        chain.push_back(&value(name));
+    for (const float* variable :
+         {&::coolingPullIn, &::aircon1PullIn, &::aircon2PullIn, &::hiTemperaturePullIn}) {
+      if (inUse(value(variable))) {
+        chain.push_back(&value(variable));
       }
     }
     for (std::size_t i = 1; i < chain.size(); ++i) {
@@ -183,10 +193,10 @@ class ValueChecker {
       const std::string lowerName = lower.definition.name;
       const std::string upperName = upper.definition.name;
       std::string consequence;
-      if (upperName == "hiTemperaturePullIn") {
+      if (upper.definition.target == &::hiTemperaturePullIn) {
         consequence =
             "emergency cooling (everything on) starts before the room reaches " + lowerName;
-      } else if (lowerName == "coolingPullIn") {
+      } else if (lower.definition.target == &::coolingPullIn) {
         consequence =
             "with free-air cooling on, nothing cools until the room reaches coolingPullIn, "
             "even above aircon1PullIn";
@@ -200,14 +210,14 @@ class ValueChecker {
 
   void checkDropOuts() {
     struct Pair {
-      const char* dropOut;
-      const char* pullIn;
+      const float* dropOut;
+      const float* pullIn;
       const char* what;
     };
     for (const Pair& pair :
-         {Pair{"aircon1DropOut", "aircon1PullIn", "the first air conditioner"},
-          Pair{"aircon2DropOut", "aircon2PullIn", "the second air conditioner"},
-          Pair{"hiTemperatureDropOut", "hiTemperaturePullIn", "emergency cooling"}}) {
+         {Pair{&::aircon1DropOut, &::aircon1PullIn, "the first air conditioner"},
+          Pair{&::aircon2DropOut, &::aircon2PullIn, "the second air conditioner"},
+          Pair{&::hiTemperatureDropOut, &::hiTemperaturePullIn, "emergency cooling"}}) {
       const EffectiveValue& dropOut = value(pair.dropOut);
       const EffectiveValue& pullIn = value(pair.pullIn);
       if (!inUse(dropOut) || dropOut.value < pullIn.value) {
@@ -224,12 +234,12 @@ class ValueChecker {
   // (below it free air stops) and aircon1PullIn (from there an air
   // conditioner is called for).
   void checkGoalTemperature() {
-    const EffectiveValue& goal = value("goalTemperature");
+    const EffectiveValue& goal = value(&::goalTemperature);
     if (!inUse(goal)) {
       return;
     }
-    const EffectiveValue& coolingPullIn = value("coolingPullIn");
-    const EffectiveValue& aircon1PullIn = value("aircon1PullIn");
+    const EffectiveValue& coolingPullIn = value(&::coolingPullIn);
+    const EffectiveValue& aircon1PullIn = value(&::aircon1PullIn);
     if (goal.value < coolingPullIn.value) {
       warn(goal,
            named(goal) + " is below " + named(coolingPullIn) +
@@ -248,11 +258,11 @@ class ValueChecker {
   // while an emergency lasts: from hiTemperaturePullIn until the room falls
   // below hiTemperatureDropOut.
   void checkEmergencyFanBand() {
-    const EffectiveValue& pullIn = value("hiTempFanPullIn");
+    const EffectiveValue& pullIn = value(&::hiTempFanPullIn);
     if (!inUse(pullIn)) {
       return;
     }
-    const EffectiveValue& dropOut = value("hiTemperatureDropOut");
+    const EffectiveValue& dropOut = value(&::hiTemperatureDropOut);
     const float lowerEdge = static_cast<float>(pullIn.value) - 2.0f;
     if (!(lowerEdge < dropOut.value)) {
       return;
@@ -268,14 +278,14 @@ class ValueChecker {
 
   void checkRamps() {
     struct Ramp {
-      const char* name;
+      const uint32_t* variable;
       const char* consequence;
     };
     for (const Ramp& ramp :
-         {Ramp{"fanRampDownTimeValue",
+         {Ramp{&::fanRampDownTimeValue,
                "the fan is never ramped down once an air conditioner or an emergency takes over"},
-          Ramp{"fanRampUpTimeValue", "the fan never ramps up in an emergency"}}) {
-      const EffectiveValue& v = value(ramp.name);
+          Ramp{&::fanRampUpTimeValue, "the fan never ramps up in an emergency"}}) {
+      const EffectiveValue& v = value(ramp.variable);
       if (!inUse(v) || v.value >= 10) {
         continue;
       }
@@ -286,30 +296,30 @@ class ValueChecker {
 
   void checkTimersThatNeverRunOut() {
     struct Timer {
-      const char* name;
+      const uint32_t* variable;
       const char* consequence;
     };
     for (const Timer& timer : {
-             Timer{"aircon1MinimumRunTimeValue",
+             Timer{&::aircon1MinimumRunTimeValue,
                    "single-aircon cooling never ends by itself; only an emergency takes over"},
-             Timer{"aircon2MinimumRunTimeValue",
+             Timer{&::aircon2MinimumRunTimeValue,
                    "two-aircon cooling never releases the second air conditioner"},
-             Timer{"airconRunTimeAfterDropOutValue",
+             Timer{&::airconRunTimeAfterDropOutValue,
                    "after free-air cooling takes over, the air conditioner keeps running"},
-             Timer{"fanMinimumRunTimePreCoolingValue",
+             Timer{&::fanMinimumRunTimePreCoolingValue,
                    "free-air cooling never gets past its first run, so the fan speed is never "
                    "regulated"},
-             Timer{"fanMinimumRunTimePreAirconValue",
+             Timer{&::fanMinimumRunTimePreAirconValue,
                    "the full-speed fan run before an air conditioner never ends, so free-air "
                    "cooling never calls for one"},
-             Timer{"fanSpeedIncreaseTimeOutValue",
+             Timer{&::fanSpeedIncreaseTimeOutValue,
                    "after its first step up the fan regulation waits until the room reaches "
                    "aircon1PullIn"},
-             Timer{"fanSpeedDecreaseTimeOutValue",
+             Timer{&::fanSpeedDecreaseTimeOutValue,
                    "after its first step down the fan regulation waits until the room reaches "
                    "aircon1PullIn"},
          }) {
-      const EffectiveValue& v = value(timer.name);
+      const EffectiveValue& v = value(timer.variable);
       if (inUse(v) && v.value == 0) {
         warn(v, named(v) + " never runs out: " + timer.consequence);
       }
@@ -333,8 +343,8 @@ class ValueChecker {
   // lasts past the end of pre-cooling, the unit is off for only
   // preCooling + 2 - runOn passes in between.
   void checkRunOnAgainstPreCooling() {
-    const EffectiveValue& runOn = value("airconRunTimeAfterDropOutValue");
-    const EffectiveValue& preCooling = value("fanMinimumRunTimePreCoolingValue");
+    const EffectiveValue& runOn = value(&::airconRunTimeAfterDropOutValue);
+    const EffectiveValue& preCooling = value(&::fanMinimumRunTimePreCoolingValue);
     // Timers of 0 never run out: warned about on their own.
     if (!inUse(runOn) || runOn.value == 0 || preCooling.value == 0 ||
         runOn.value > preCooling.value + 1) {
@@ -373,8 +383,8 @@ class ValueChecker {
   }
 
   void checkStepSizes() {
-    const EffectiveValue& up = value("fanSpeedStepUpSize");
-    const EffectiveValue& down = value("fanSpeedStepDownSize");
+    const EffectiveValue& up = value(&::fanSpeedStepUpSize);
+    const EffectiveValue& down = value(&::fanSpeedStepDownSize);
     if (!inUse(up)) {
       return;
     }
