@@ -29,12 +29,30 @@ enum class ParameterConversion {
   Float,     // strtod in the C locale, to single precision
 };
 
+// When the controller uses a parameter, as its options decide. "An air
+// conditioner": numberOfAircons is not 0; free air: useFreeAir is 1.
+enum class ParameterUse {
+  Always,
+  FreeAir,           // free-air cooling only
+  FreeAirOrAircon,   // free air (it runs the fan flat out from there) or an air conditioner
+  Aircon,            // an air conditioner
+  SecondAircon,      // numberOfAircons is 2 or more
+  FreeAirAndAircon,  // free air taking over from an air conditioner
+  EmergencyFanBand,  // useFanInHiTemp 1, useFreeAir 1 and an air conditioner
+  Never,             // read, but nothing uses it
+};
+
+// Whether the controller uses a parameter of `use` with these options.
+bool parameterInUse(ParameterUse use, unsigned numberOfAircons, unsigned useFreeAir,
+                    unsigned useFanInHiTemp);
+
 // One scalar element and the variable it sets.
 struct ParameterDefinition {
   const char* name;  // element name, compared exactly
   ParameterConversion conversion;
   void* target;      // uint8_t*, uint32_t* or float*, by conversion
   const char* unit;  // for messages: "degC", "passes", "%", ""
+  ParameterUse use;  // when the controller uses it
 };
 
 // The scalar elements of each file, in the order they are documented.

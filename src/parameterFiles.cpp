@@ -14,16 +14,19 @@
 
 namespace {
 
-ParameterDefinition byteParameter(const char* name, uint8_t& target) {
-  return {name, ParameterConversion::Byte, &target, ""};
+ParameterDefinition byteParameter(const char* name, uint8_t& target,
+                                  ParameterUse use = ParameterUse::Always) {
+  return {name, ParameterConversion::Byte, &target, "", use};
 }
 
-ParameterDefinition unsignedParameter(const char* name, uint32_t& target) {
-  return {name, ParameterConversion::Unsigned, &target, "passes"};
+ParameterDefinition unsignedParameter(const char* name, uint32_t& target,
+                                      ParameterUse use = ParameterUse::Always) {
+  return {name, ParameterConversion::Unsigned, &target, "passes", use};
 }
 
-ParameterDefinition floatParameter(const char* name, float& target, const char* unit) {
-  return {name, ParameterConversion::Float, &target, unit};
+ParameterDefinition floatParameter(const char* name, float& target, const char* unit,
+                                   ParameterUse use = ParameterUse::Always) {
+  return {name, ParameterConversion::Float, &target, unit, use};
 }
 
 // Only elements count: text, comments and processing instructions between
@@ -273,37 +276,68 @@ const std::vector<ParameterDefinition>& settingsParameters() {
       byteParameter("airconRotation", airconRotation),
       byteParameter("useFreeAir", useFreeAir),
       byteParameter("useFanInHiTemp", useFanInHiTemp),
-      floatParameter("goalTemperature", goalTemperature, "degC"),
+      floatParameter("goalTemperature", goalTemperature, "degC", ParameterUse::FreeAir),
   };
   return definitions;
 }
 
 const std::vector<ParameterDefinition>& constantsParameters() {
+  using Use = ParameterUse;
   static const std::vector<ParameterDefinition> definitions = {
-      floatParameter("maximumExtAboveIntTemperature", maximumExtAboveIntTemperature, "degC"),
+      floatParameter("maximumExtAboveIntTemperature", maximumExtAboveIntTemperature, "degC",
+                     Use::FreeAir),
       floatParameter("hiTemperaturePullIn", hiTemperaturePullIn, "degC"),
-      floatParameter("aircon1PullIn", aircon1PullIn, "degC"),
-      floatParameter("aircon2PullIn", aircon2PullIn, "degC"),
-      floatParameter("coolingPullIn", coolingPullIn, "degC"),
-      floatParameter("hiTempFanPullIn", hiTempFanPullIn, "degC"),
-      floatParameter("aircon1DropOut", aircon1DropOut, "degC"),
-      floatParameter("aircon2DropOut", aircon2DropOut, "degC"),
+      floatParameter("aircon1PullIn", aircon1PullIn, "degC", Use::FreeAirOrAircon),
+      floatParameter("aircon2PullIn", aircon2PullIn, "degC", Use::SecondAircon),
+      floatParameter("coolingPullIn", coolingPullIn, "degC", Use::FreeAir),
+      floatParameter("hiTempFanPullIn", hiTempFanPullIn, "degC", Use::EmergencyFanBand),
+      floatParameter("aircon1DropOut", aircon1DropOut, "degC", Use::Aircon),
+      floatParameter("aircon2DropOut", aircon2DropOut, "degC", Use::SecondAircon),
       floatParameter("hiTemperatureDropOut", hiTemperatureDropOut, "degC"),
       byteParameter("numberOfAircons", numberOfAircons),
-      unsignedParameter("aircon1MinimumRunTimeValue", aircon1MinimumRunTimeValue),
-      unsignedParameter("aircon2MinimumRunTimeValue", aircon2MinimumRunTimeValue),
-      unsignedParameter("airconRunTimeAfterDropOutValue", airconRunTimeAfterDropOutValue),
-      unsignedParameter("fanMinimumRunTimePreCoolingValue", fanMinimumRunTimePreCoolingValue),
-      unsignedParameter("airconFailRetryPeriod", airconFailRetryPeriod),
-      unsignedParameter("fanRampDownTimeValue", fanRampDownTimeValue),
-      unsignedParameter("fanRampUpTimeValue", fanRampUpTimeValue),
-      unsignedParameter("fanMinimumRunTimePreAirconValue", fanMinimumRunTimePreAirconValue),
-      unsignedParameter("fanSpeedIncreaseTimeOutValue", fanSpeedIncreaseTimeOutValue),
-      unsignedParameter("fanSpeedDecreaseTimeOutValue", fanSpeedDecreaseTimeOutValue),
-      floatParameter("fanSpeedStepUpSize", fanSpeedStepUpSize, "%"),
-      floatParameter("fanSpeedStepDownSize", fanSpeedStepDownSize, "%"),
+      unsignedParameter("aircon1MinimumRunTimeValue", aircon1MinimumRunTimeValue, Use::Aircon),
+      unsignedParameter("aircon2MinimumRunTimeValue", aircon2MinimumRunTimeValue,
+                        Use::SecondAircon),
+      unsignedParameter("airconRunTimeAfterDropOutValue", airconRunTimeAfterDropOutValue,
+                        Use::FreeAirAndAircon),
+      unsignedParameter("fanMinimumRunTimePreCoolingValue", fanMinimumRunTimePreCoolingValue,
+                        Use::FreeAir),
+      unsignedParameter("airconFailRetryPeriod", airconFailRetryPeriod, Use::Never),
+      unsignedParameter("fanRampDownTimeValue", fanRampDownTimeValue, Use::Aircon),
+      unsignedParameter("fanRampUpTimeValue", fanRampUpTimeValue, Use::EmergencyFanBand),
+      unsignedParameter("fanMinimumRunTimePreAirconValue", fanMinimumRunTimePreAirconValue,
+                        Use::FreeAir),
+      unsignedParameter("fanSpeedIncreaseTimeOutValue", fanSpeedIncreaseTimeOutValue, Use::FreeAir),
+      unsignedParameter("fanSpeedDecreaseTimeOutValue", fanSpeedDecreaseTimeOutValue, Use::FreeAir),
+      floatParameter("fanSpeedStepUpSize", fanSpeedStepUpSize, "%", Use::FreeAir),
+      floatParameter("fanSpeedStepDownSize", fanSpeedStepDownSize, "%", Use::FreeAir),
   };
   return definitions;
+}
+
+bool parameterInUse(ParameterUse use, unsigned numberOfAircons, unsigned useFreeAir,
+                    unsigned useFanInHiTemp) {
+  const bool aircon = numberOfAircons != 0;
+  const bool freeAir = useFreeAir == 1;
+  switch (use) {
+    case ParameterUse::Always:
+      return true;
+    case ParameterUse::FreeAir:
+      return freeAir;
+    case ParameterUse::FreeAirOrAircon:
+      return freeAir || aircon;
+    case ParameterUse::Aircon:
+      return aircon;
+    case ParameterUse::SecondAircon:
+      return numberOfAircons >= 2;
+    case ParameterUse::FreeAirAndAircon:
+      return freeAir && aircon;
+    case ParameterUse::EmergencyFanBand:
+      return useFanInHiTemp == 1 && freeAir && aircon;
+    case ParameterUse::Never:
+      return false;
+  }
+  return true;
 }
 
 void storeParameter(const ParameterDefinition& definition, const char* text) {

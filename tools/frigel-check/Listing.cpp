@@ -156,7 +156,7 @@ std::vector<std::string> parameterListing(const SeenConfiguration& seen, Paramet
     }
     std::string source =
         v.present ? baseName(file.path) + ":" + std::to_string(v.line) : "absent: 0";
-    if (auto reason = unusedBecause(v.definition.name, features)) {
+    if (auto reason = unusedBecause(v.definition, features)) {
       source += "; not used: " + *reason;
     }
     lines.push_back(

@@ -47,15 +47,17 @@ double storedValue(const std::string& text, NumberKind kind) {
     case NumberKind::Integer:
       return parseInteger(text.c_str());
     case NumberKind::Byte:
-      storeParameter({"", ParameterConversion::Byte, &byte, ""}, text.c_str());
+      storeParameter({"", ParameterConversion::Byte, &byte, "", ParameterUse::Always},
+                     text.c_str());
       return byte;
     case NumberKind::Unsigned:
-      storeParameter({"", ParameterConversion::Unsigned, &whole, ""}, text.c_str());
+      storeParameter({"", ParameterConversion::Unsigned, &whole, "", ParameterUse::Always},
+                     text.c_str());
       return whole;
     case NumberKind::Float:
       break;
   }
-  storeParameter({"", ParameterConversion::Float, &real, ""}, text.c_str());
+  storeParameter({"", ParameterConversion::Float, &real, "", ParameterUse::Always}, text.c_str());
   return real;
 }
 

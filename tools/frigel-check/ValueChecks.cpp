@@ -49,7 +49,7 @@ class ValueChecker {
   }
 
   bool inUse(const EffectiveValue& v) const {
-    return !unusedBecause(v.definition.name, mFeatures).has_value();
+    return !unusedBecause(v.definition, mFeatures).has_value();
   }
 
   // "30 degC", or "absent, so 0 degC".
