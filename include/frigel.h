@@ -3,6 +3,8 @@
 #ifndef FRIGEL_FRIGEL_H
 #define FRIGEL_FRIGEL_H
 
+#include <cstdint>
+
 #include "Globals.h"
 
 const int set = 1;    // a timer flag that has risen
@@ -22,6 +24,12 @@ void freeAirCoolMode();
 void aircon1CoolingMode();
 void aircon2CoolingMode();
 void emergencyCoolingMode();
+
+// The physical unit (1 or 2) that holds the first role now: with rotation
+// on and other than exactly one unit, unit 2 until the first role last
+// switched unit 2 off. The role operations and the operator's status both
+// read it.
+uint8_t firstAirconUnit();
 
 // Air conditioners by role; each switches its unit only on a change.
 void turnOnFirstAircon();

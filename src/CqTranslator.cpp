@@ -10,6 +10,7 @@
 #include "changeSignal.h"
 #include "etcPaths.h"
 #include "monotonicClock.h"
+#include "portDiscovery.h"
 #include "probeActivity.h"
 
 std::atomic<uint32_t> lastTrend{0};
@@ -58,11 +59,10 @@ void keepReplacedPort(cObjectPort* replaced) {
   }
 }
 
-// How discovery differs between the three kinds of port.
+// How discovery differs between the three kinds of port: the shared rule
+// (port type, first or last), and what each logs.
 struct DiscoveryRules {
-  ePortType wantedType;
-  // Probes take the last accepted port of the reply, outputs the first.
-  bool takeLastAccepted;
+  DiscoveryRule rule;
   const char* noReplyLine;
   const char* fetchFailedLine;
   // Air conditioners trace the port they found.
@@ -73,15 +73,15 @@ struct DiscoveryRules {
 
 // clang-format off
 const DiscoveryRules kAirconDiscovery{
-    /*wantedType=*/PORT_TYPE_DISCRETE_OUT, /*takeLastAccepted=*/false,
+    discoveryRuleOf(DiscoveredDevice::Aircon),
     "Aircon port Label returns NULL", "The Return Aircon Port is NULL\n",
     /*traceFoundPort=*/true, /*traceReply=*/false};
 const DiscoveryRules kFanDiscovery{
-    /*wantedType=*/PORT_TYPE_ANALOG_OUT, /*takeLastAccepted=*/false,
+    discoveryRuleOf(DiscoveredDevice::Fan),
     "Fan port Label returns NULL", "The Return Fan Port is NULL\n",
     /*traceFoundPort=*/false, /*traceReply=*/false};
 const DiscoveryRules kProbeDiscovery{
-    /*wantedType=*/PORT_TYPE_ANALOG_IN, /*takeLastAccepted=*/true,
+    discoveryRuleOf(DiscoveredDevice::Probe),
     "Probe port Label returns NULL", "The Return Probe Port is NULL\n",
     /*traceFoundPort=*/false, /*traceReply=*/true};
 // clang-format on
@@ -95,7 +95,7 @@ PortClass* discoverByLabel(cQlog& log, cObjectClient* client, const char* label,
                            const DiscoveryRules& rules) {
   // The request list does not own its object, so it may live on the stack.
   cObjectPort query;
-  query.setPortType(rules.wantedType);
+  query.setPortType(rules.rule.wantedType);
   query.setPortLabel(label);
   cObjectList request;
   request.add(&query);
@@ -120,7 +120,7 @@ PortClass* discoverByLabel(cQlog& log, cObjectClient* client, const char* label,
     scratch.setPortId(port->getPortId());
     scratch.setPortLabel(port->getPortLabel());
     scratch.setPortType(port->getPortType());
-    if (scratch.getPortType() != rules.wantedType) {
+    if (scratch.getPortType() != rules.rule.wantedType) {
       continue;
     }
     cObject* answer = client->get(&scratch);
@@ -141,7 +141,7 @@ PortClass* discoverByLabel(cQlog& log, cObjectClient* client, const char* label,
     fetched->setPortLabel(port->getPortLabel());
     delete result;
     result = fetched;
-    if (!rules.takeLastAccepted) {
+    if (!rules.rule.takesLast) {
       break;
     }
   }

@@ -69,9 +69,6 @@ bool rolesSwapped() {
   return numberOfAircons != 1 && lastAirconOff != 2 && airconRotation != 0;
 }
 
-uint8_t firstAirconUnit() {
-  return rolesSwapped() ? 2 : 1;
-}
 uint8_t secondAirconUnit() {
   return rolesSwapped() ? 1 : 2;
 }
@@ -368,6 +365,10 @@ eCoolingModeState modeAfterEmergency() {
 }  // namespace
 
 // ---- Role operations ----------------------------------------------------------
+
+uint8_t firstAirconUnit() {
+  return rolesSwapped() ? 2 : 1;
+}
 
 void turnOnFirstAircon() {
   switchOnChange(firstAirconUnit(), on);

@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "Globals.h"
+#include "frigel.h"
 #include "monotonicClock.h"
 #include "probeActivity.h"
 #include "supervisorLog.h"
@@ -23,14 +24,6 @@ namespace {
 
 constexpr auto kWriteInterval = std::chrono::seconds(1);
 const char* const kProbeNames[2] = {"internal", "external"};
-
-// The unit that holds the first role, by the rule the controller applies
-// when it switches by role: with rotation on and more than one unit, unit 2
-// leads until unit 2 was the last one switched off from the first role.
-uint8_t firstRoleUnit() {
-  bool swapped = numberOfAircons != 1 && lastAirconOff != 2 && airconRotation != 0;
-  return swapped ? 2 : 1;
-}
 
 void appendNumber(std::string& out, const char* name, double value, const char* format) {
   char buffer[64];
@@ -195,7 +188,7 @@ void OperatorStatus::afterPass(const AirconOutputs& outputs) {
   mCurrent.internalTemperature = internalTemperatureAveraging;
   mCurrent.externalTemperature = externalTemperatureAveraging;
   mCurrent.fanSpeedPercent = fanSpeedPercent;
-  mCurrent.firstRoleUnit = firstRoleUnit();
+  mCurrent.firstRoleUnit = firstAirconUnit();
 
   StatusSnapshot published = mCurrent;
   for (int unit = 0; unit < 2; ++unit) {

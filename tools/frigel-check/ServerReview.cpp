@@ -38,20 +38,22 @@ std::vector<LabelLookup> labelLookups(const SeenConfiguration& seen) {
     switch (call.kind) {
       case SeenSetupCall::InternalProbe:
         lookups.push_back({"internalProbeLabel", "the internal probe", call.label, call.line,
-                           PORT_TYPE_ANALOG_IN, true});
+                           discoveryRuleOf(DiscoveredDevice::Probe)});
         break;
       case SeenSetupCall::ExternalProbe:
         lookups.push_back({"externalProbeLabel", "the external probe", call.label, call.line,
-                           PORT_TYPE_ANALOG_IN, true});
+                           discoveryRuleOf(DiscoveredDevice::Probe)});
         break;
       case SeenSetupCall::Aircon:
         if (call.airconNumber == 1 || call.airconNumber == 2) {
           const std::string unit = "aircon " + std::to_string(call.airconNumber);
-          lookups.push_back({unit, unit, call.label, call.line, PORT_TYPE_DISCRETE_OUT, false});
+          lookups.push_back(
+              {unit, unit, call.label, call.line, discoveryRuleOf(DiscoveredDevice::Aircon)});
         }
         break;
       case SeenSetupCall::Fan:
-        lookups.push_back({"fan", "the fan", call.label, call.line, PORT_TYPE_ANALOG_OUT, false});
+        lookups.push_back(
+            {"fan", "the fan", call.label, call.line, discoveryRuleOf(DiscoveredDevice::Fan)});
         break;
     }
   }
@@ -132,9 +134,9 @@ bool reviewLabels(const std::vector<LabelLookup>& lookups, PortDirectory& direct
     std::vector<PortFound> wanted;
     std::vector<PortFound> others;
     for (const PortFound& port : *found) {
-      (port.type == lookup.wantedType ? wanted : others).push_back(port);
+      (port.type == lookup.rule.wantedType ? wanted : others).push_back(port);
     }
-    const std::string wantedName = portTypeName(lookup.wantedType);
+    const std::string wantedName = portTypeName(lookup.rule.wantedType);
     std::string line;
     if (found->empty()) {
       line = "no port has this label";
@@ -149,16 +151,17 @@ bool reviewLabels(const std::vector<LabelLookup>& lookups, PortDirectory& direct
     } else if (wanted.size() == 1) {
       line = wantedName + " " + portName(wanted.front());
     } else {
-      const PortFound& taken = lookup.takesLast ? wanted.back() : wanted.front();
+      const PortFound& taken = lookup.rule.takesLast ? wanted.back() : wanted.front();
       const std::string choice = std::string("the daemon takes the ") +
-                                 (lookup.takesLast ? "last" : "first") + ", " + portName(taken);
-      line = std::to_string(wanted.size()) + " " + portTypeName(lookup.wantedType, true) + " (" +
-             portNames(wanted) + "); " + choice;
+                                 (lookup.rule.takesLast ? "last" : "first") + ", " +
+                                 portName(taken);
+      line = std::to_string(wanted.size()) + " " + portTypeName(lookup.rule.wantedType, true) +
+             " (" + portNames(wanted) + "); " + choice;
       findings.warn(settingsPath, lookup.line,
                     quoted(lookup.label) + " is ambiguous: it labels " +
                         std::to_string(wanted.size()) + " " +
-                        portTypeName(lookup.wantedType, true) + " (" + portNames(wanted) + "); " +
-                        choice + ", for " + lookup.what);
+                        portTypeName(lookup.rule.wantedType, true) + " (" + portNames(wanted) +
+                        "); " + choice + ", for " + lookup.what);
     }
     if (!wanted.empty() && !others.empty()) {
       line += "; the label is also on " + otherPorts(others);

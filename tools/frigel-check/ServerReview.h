@@ -12,6 +12,7 @@
 #include <cObjectClient.h>
 
 #include "Findings.h"
+#include "portDiscovery.h"
 #include "ParameterReading.h"
 
 struct PortFound {
@@ -45,9 +46,8 @@ struct LabelLookup {
   std::string role;  // as listed: "internalProbeLabel", "aircon 1", "fan"
   std::string what;  // in messages: "the internal probe", "aircon 1", "the fan"
   std::string label;
-  long line = 0;  // in the settings file
-  ePortType wantedType = PORT_TYPE_NONE;
-  bool takesLast = false;  // probes take the last port of the wanted type, outputs the first
+  long line = 0;                              // in the settings file
+  DiscoveryRule rule{PORT_TYPE_NONE, false};  // the daemon's: port type, first or last
 };
 
 // The look-ups the settings file makes the daemon do, in its order
