@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "Findings.h"
-#include "NumberText.h"
+#include "DaemonNumberReading.h"
 #include "TextTools.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "NumberText.h"
+#include "DaemonNumberReading.h"
 #include "TextTools.h"
 
 namespace {

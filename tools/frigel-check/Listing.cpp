@@ -1,7 +1,7 @@
 #include "Listing.h"
 
 #include "daemonKeys.h"
-#include "NumberText.h"
+#include "DaemonNumberReading.h"
 #include "ParameterUse.h"
 #include "TextTools.h"
 
@@ -27,7 +27,7 @@ std::string settingLine(const std::string& name, const std::string& value,
 
 std::string daemonKeyValue(const DaemonKeyValue& value) {
   const std::string name = value.key.name;
-  const std::string number = formatNumber(value.value);
+  const std::string number = formatStoredValue(value.value);
   if (name == kPassPeriodKey) {
     if (value.value <= 0) {
       return number + " (literal loop: passes of no fixed length)";
@@ -50,7 +50,7 @@ std::string daemonKeyValue(const DaemonKeyValue& value) {
 
 std::string parameterValue(const EffectiveValue& v, int passPeriodMicroseconds) {
   const std::string name = v.definition.name;
-  const std::string number = formatNumber(v.value);
+  const std::string number = formatStoredValue(v.value);
   switch (v.definition.conversion) {
     case ParameterConversion::Byte:
       if (name == "numberOfAircons") {
@@ -68,7 +68,7 @@ std::string parameterValue(const EffectiveValue& v, int passPeriodMicroseconds) 
   std::string text = withUnit(number, v.definition.unit);
   if (name == "fanRampDownTimeValue" || name == "fanRampUpTimeValue") {
     const double interval = static_cast<double>(static_cast<uint32_t>(v.value) / 10);
-    text += ": a 10 % step every " + formatNumber(interval) + " passes";
+    text += ": a 10 % step every " + formatStoredValue(interval) + " passes";
     if (passPeriodMicroseconds > 0) {
       text += " = " + passesAsSeconds(interval, passPeriodMicroseconds);
     }
@@ -129,7 +129,7 @@ std::vector<std::string> propertiesListing(const PropertiesReview& review) {
   for (const DaemonKeyValue& value : review.values) {
     const std::string source = value.line > 0
                                    ? file + ":" + std::to_string(value.line)
-                                   : "absent: default " + formatNumber(value.key.defaultValue);
+                                   : "absent: default " + formatStoredValue(value.key.defaultValue);
     lines.push_back(settingLine(value.key.name, daemonKeyValue(value), source));
   }
   lines.push_back(

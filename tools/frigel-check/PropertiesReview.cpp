@@ -216,7 +216,8 @@ void checkPropertiesLines(const std::string& path, const std::vector<PropertiesL
                                 ", blanks included";
           const DaemonKey* key = daemonKeyNamed(keyCore);
           if (key != nullptr && keyCore != line.key) {
-            message += ", so " + keyCore + " keeps its default, " + formatNumber(key->defaultValue);
+            message +=
+                ", so " + keyCore + " keeps its default, " + formatStoredValue(key->defaultValue);
           }
           findings.warn(path, line.number, message);
         }

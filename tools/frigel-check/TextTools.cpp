@@ -98,7 +98,7 @@ std::string trimBlanks(const std::string& text) {
   return text.substr(begin, end - begin);
 }
 
-std::string formatNumber(double value) {
+std::string formatStoredValue(double value) {
   if (std::isnan(value)) {
     return "nan";
   }
@@ -118,13 +118,13 @@ std::string formatNumber(double value) {
 
 std::string formatSeconds(double seconds) {
   // Whole seconds once fractions stop mattering.
-  std::string text = formatNumber(seconds >= 1000 ? std::round(seconds) : seconds) + " s";
+  std::string text = formatStoredValue(seconds >= 1000 ? std::round(seconds) : seconds) + " s";
   if (seconds >= 86400 * 2) {
-    text += " (" + formatNumber(std::round(seconds / 8640) / 10) + " days)";
+    text += " (" + formatStoredValue(std::round(seconds / 8640) / 10) + " days)";
   } else if (seconds >= 7200) {
-    text += " (" + formatNumber(std::round(seconds / 360) / 10) + " h)";
+    text += " (" + formatStoredValue(std::round(seconds / 360) / 10) + " h)";
   } else if (seconds >= 120) {
-    text += " (" + formatNumber(std::round(seconds / 6) / 10) + " min)";
+    text += " (" + formatStoredValue(std::round(seconds / 6) / 10) + " min)";
   }
   return text;
 }

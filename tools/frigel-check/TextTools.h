@@ -18,7 +18,7 @@ std::string trimBlanks(const std::string& text);
 
 // A number as an operator writes it: "24", "22.5", "-2", "1e+06"; "nan" and
 // "inf" when not finite.
-std::string formatNumber(double value);
+std::string formatStoredValue(double value);
 
 // A duration in seconds: "300 s", "0.5 s", "36000 s (10 h)".
 std::string formatSeconds(double seconds);

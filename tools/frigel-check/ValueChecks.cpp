@@ -6,7 +6,7 @@
 
 #include "daemonKeys.h"
 #include "Globals.h"
-#include "NumberText.h"
+#include "DaemonNumberReading.h"
 #include "ParameterUse.h"
 #include "TextTools.h"
 
@@ -54,7 +54,7 @@ class ValueChecker {
 
   // "30 degC", or "absent, so 0 degC".
   static std::string describe(const EffectiveValue& v) {
-    const std::string shown = withUnit(formatNumber(v.value), v.definition.unit);
+    const std::string shown = withUnit(formatStoredValue(v.value), v.definition.unit);
     return v.present ? shown : "absent, so " + shown;
   }
 
@@ -87,7 +87,7 @@ class ValueChecker {
   static std::string storedByte(const EffectiveValue& v, bool& wrapped) {
     const long written = parseInteger(v.text.c_str());
     wrapped = v.present && written != static_cast<long>(v.value);
-    const std::string stored = formatNumber(v.value);
+    const std::string stored = formatStoredValue(v.value);
     if (wrapped) {
       return std::string(v.definition.name) + " " + std::to_string(written) + " is stored as " +
              stored + " (the setting is one byte)";
@@ -110,7 +110,7 @@ class ValueChecker {
              head + ", which leaves " + option.feature + " off: only 1 turns it on; write 0 or 1");
       } else if (wrapped) {
         warn(v, head + ": " + option.feature + " is " + (v.value == 1 ? "on" : "off") + "; write " +
-                    formatNumber(v.value));
+                    formatStoredValue(v.value));
       }
     }
     const EffectiveValue& rotation = value(&::airconRotation);
@@ -120,7 +120,7 @@ class ValueChecker {
       warn(rotation, head + ", which turns rotation on as any value but 0 does; write 1");
     } else if (wrapped) {
       warn(rotation, head + ": rotation is " + (rotation.value == 1 ? "on" : "off") + "; write " +
-                         formatNumber(rotation.value));
+                         formatStoredValue(rotation.value));
     }
   }
 
@@ -145,7 +145,7 @@ class ValueChecker {
       return;
     }
     if (wrapped) {
-      warn(v, head + "; write " + formatNumber(v.value));
+      warn(v, head + "; write " + formatStoredValue(v.value));
     }
     std::set<int> setUp;
     for (const SeenSetupCall& call : mSeen.setupCalls) {
@@ -170,7 +170,7 @@ class ValueChecker {
                        (wanted ? " is switched but has no port" : " is never switched");
       }
     }
-    warn(v, "numberOfAircons is " + (v.present ? formatNumber(v.value) : "absent, so 0") +
+    warn(v, "numberOfAircons is " + (v.present ? formatStoredValue(v.value) : "absent, so 0") +
                 " but the settings file sets up " + airconList(setUp) + consequence);
   }
 
@@ -268,9 +268,9 @@ class ValueChecker {
       return;
     }
     warn(pullIn,
-         named(pullIn) + ": the emergency fan band runs from " + formatNumber(lowerEdge) + " to " +
-             withUnit(formatNumber(pullIn.value), "degC") + ", but emergency cooling ends below " +
-             named(dropOut) +
+         named(pullIn) + ": the emergency fan band runs from " + formatStoredValue(lowerEdge) +
+             " to " + withUnit(formatStoredValue(pullIn.value), "degC") +
+             ", but emergency cooling ends below " + named(dropOut) +
              ": the room never gets below the band during an emergency, so once the fan has "
              "ramped up it does not ramp down before the emergency ends",
          {&dropOut});
@@ -289,7 +289,7 @@ class ValueChecker {
       if (!inUse(v) || v.value >= 10) {
         continue;
       }
-      warn(v, named(v) + " is below 10: its timer is loaded with " + formatNumber(v.value) +
+      warn(v, named(v) + " is below 10: its timer is loaded with " + formatStoredValue(v.value) +
                   " / 10 = 0 passes and never runs out, so " + ramp.consequence);
     }
   }
@@ -328,7 +328,7 @@ class ValueChecker {
 
   // "6002 passes", and "= 60.02 s" when the pass length is known.
   std::string passes(double count) const {
-    const std::string text = formatNumber(count) + (count == 1 ? " pass" : " passes");
+    const std::string text = formatStoredValue(count) + (count == 1 ? " pass" : " passes");
     if (mPassPeriodMicroseconds <= 0) {
       return text;
     }
@@ -356,7 +356,7 @@ class ValueChecker {
              "switched off after its run-on and, if the room is still warm when the pre-cooling "
              "run ends, on again after a rest of only " +
              passes(preCooling.value + 2 - runOn.value) + "; a run-on of at least " +
-             formatNumber(preCooling.value + 2) + " passes keeps it running instead",
+             formatStoredValue(preCooling.value + 2) + " passes keeps it running instead",
          {&preCooling});
   }
 

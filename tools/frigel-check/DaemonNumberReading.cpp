@@ -1,4 +1,4 @@
-#include "NumberText.h"
+#include "DaemonNumberReading.h"
 
 #include <cerrno>
 #include <climits>
@@ -19,8 +19,8 @@ NumberKind numberKindOf(ParameterConversion conversion) {
   return NumberKind::Float;
 }
 
-NumberText readNumberText(const std::string& text, NumberKind kind) {
-  NumberText reading;
+DaemonNumberReading readNumberText(const std::string& text, NumberKind kind) {
+  DaemonNumberReading reading;
   reading.empty = trimBlanks(text).empty();
   const char* start = text.c_str();
   char* end = nullptr;
@@ -67,8 +67,8 @@ std::string withUnit(const std::string& value, const std::string& unit) {
 
 std::optional<std::string> numberTextWarning(const std::string& name, const std::string& text,
                                              NumberKind kind, const std::string& unit) {
-  const NumberText reading = readNumberText(text, kind);
-  const std::string reads = withUnit(formatNumber(storedValue(text, kind)), unit);
+  const DaemonNumberReading reading = readNumberText(text, kind);
+  const std::string reads = withUnit(formatStoredValue(storedValue(text, kind)), unit);
   if (reading.empty) {
     return name + " is empty: the daemon reads " + reads;
   }

@@ -1,7 +1,7 @@
 // How a number text reads under the daemon's own conversions, and what in
 // it the daemon silently drops.
-#ifndef FRIGEL_CHECK_NUMBERTEXT_H
-#define FRIGEL_CHECK_NUMBERTEXT_H
+#ifndef FRIGEL_CHECK_DAEMONNUMBERREADING_H
+#define FRIGEL_CHECK_DAEMONNUMBERREADING_H
 
 #include <optional>
 #include <string>
@@ -18,7 +18,7 @@ enum class NumberKind {
 
 NumberKind numberKindOf(ParameterConversion conversion);
 
-struct NumberText {
+struct DaemonNumberReading {
   bool empty = false;       // nothing but blanks
   bool hasNumber = false;   // the conversion found digits at all
   bool outOfRange = false;  // an integer beyond the 32-bit range, stored saturated
@@ -26,7 +26,7 @@ struct NumberText {
   std::string trailing;     // text after the number, blanks around it removed
 };
 
-NumberText readNumberText(const std::string& text, NumberKind kind);
+DaemonNumberReading readNumberText(const std::string& text, NumberKind kind);
 
 // The value the daemon stores for `text`, as a double (exact for every
 // stored integer and float), through its own conversion.
