@@ -1,6 +1,7 @@
-// What crosses the wire: queries, fetches, sets and trend events between
-// the real simulator and a bare client, and how the simulator copes with
-// clients that go away or misbehave.
+// What crosses the wire where the daemon's own tests do not go: several
+// clients, the simulator's options, and clients that go away or misbehave.
+// Queries, fetches, sets and trend events as the daemon makes them are
+// exercised by the bridge and daemon tests against the same simulator.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -73,105 +74,6 @@ class VulosimNetwork : public ::testing::Test {
   RawClient client;
 };
 
-TEST_F(VulosimNetwork, QueryAnswersEveryMatchingPortInSiteOrder) {
-  auto twins = client.query("twin", PORT_TYPE_ANALOG_IN);
-  ASSERT_TRUE(twins);
-  EXPECT_EQ(twins->kind, vulowire::FrameKind::QueryReply);
-  ASSERT_EQ(twins->objects.size(), 2u);
-  const auto* first = objectAt<cObjectAInput>(*twins, 0);
-  const auto* second = objectAt<cObjectAInput>(*twins, 1);
-  ASSERT_TRUE(first && second);
-  EXPECT_EQ(first->getDeviceSerial(), 100u);
-  EXPECT_EQ(first->getPortId(), 3u);
-  EXPECT_STREQ(first->getPortLabel(), "twin");
-  EXPECT_EQ(first->getPortType(), PORT_TYPE_ANALOG_IN);
-  EXPECT_EQ(first->getCalculatedValue(), 1.0f);
-  EXPECT_EQ(second->getDeviceSerial(), 300u);
-  EXPECT_EQ(second->getPortId(), 2u);
-  EXPECT_EQ(second->getCalculatedValue(), 2.0f);
-
-  auto one = client.query("ac-1", PORT_TYPE_DISCRETE_OUT);
-  ASSERT_TRUE(one);
-  ASSERT_EQ(one->objects.size(), 1u);
-  const auto* ac1 = objectAt<cObjectDOutput>(*one, 0);
-  ASSERT_TRUE(ac1);
-  EXPECT_EQ(ac1->getOutputState(), OBJ_IO_STATE_CLEAR);
-
-  auto pair = client.query("pair", PORT_TYPE_DISCRETE_OUT);
-  ASSERT_TRUE(pair);
-  ASSERT_EQ(pair->objects.size(), 2u);
-  EXPECT_EQ(objectAt<cObjectDOutput>(*pair, 0)->getOutputState(), OBJ_IO_STATE_SET);
-  EXPECT_EQ(objectAt<cObjectDOutput>(*pair, 1)->getOutputState(), OBJ_IO_STATE_CLEAR);
-
-  auto door = client.query("door", PORT_TYPE_DISCRETE_IN);
-  ASSERT_TRUE(door);
-  ASSERT_TRUE(objectAt<cObjectDInput>(*door, 0));
-  EXPECT_EQ(objectAt<cObjectDInput>(*door, 0)->getInputState(), OBJ_IO_STATE_SET);
-
-  auto fan = client.query("fan", PORT_TYPE_ANALOG_OUT);
-  ASSERT_TRUE(fan);
-  ASSERT_TRUE(objectAt<cObjectAOutput>(*fan, 0));
-
-  for (auto [label, type] : {std::pair<const char*, ePortType>{"nope", PORT_TYPE_DISCRETE_OUT},
-                             {"temp-in", PORT_TYPE_DISCRETE_OUT}}) {
-    SCOPED_TRACE(label);
-    auto none = client.query(label, type);
-    ASSERT_TRUE(none);
-    EXPECT_TRUE(none->objects.empty());
-  }
-}
-
-TEST_F(VulosimNetwork, FetchAnswersThePortsCurrentStateInItsOwnClass) {
-  auto ac1 = client.fetch(doutAt(200, 1, OBJ_IO_STATE_UNKNOWN));
-  ASSERT_TRUE(ac1);
-  EXPECT_EQ(ac1->kind, vulowire::FrameKind::FetchReply);
-  const auto* port = objectAt<cObjectDOutput>(*ac1, 0);
-  ASSERT_TRUE(port);
-  EXPECT_EQ(port->getDeviceSerial(), 200u);
-  EXPECT_EQ(port->getPortId(), 1u);
-  EXPECT_STREQ(port->getPortLabel(), "ac-1");
-  EXPECT_EQ(port->getPortType(), PORT_TYPE_DISCRETE_OUT);
-  EXPECT_EQ(port->getOutputState(), OBJ_IO_STATE_CLEAR);
-
-  sim->writeLine("ain temp-in 30.5");
-  auto probe = client.fetch(ainAt(100, 1));
-  ASSERT_TRUE(probe);
-  ASSERT_TRUE(objectAt<cObjectAInput>(*probe, 0));
-  EXPECT_EQ(objectAt<cObjectAInput>(*probe, 0)->getCalculatedValue(), 30.5f);
-
-  // Asked with another class, the port still answers as what it is.
-  auto fan = client.fetch(ainAt(300, 1));
-  ASSERT_TRUE(fan);
-  EXPECT_TRUE(objectAt<cObjectAOutput>(*fan, 0));
-
-  auto unknown = client.fetch(ainAt(999, 1));
-  ASSERT_TRUE(unknown);
-  EXPECT_TRUE(unknown->objects.empty());
-}
-
-TEST_F(VulosimNetwork, SetPrintsOnlyChangesAndCountsEveryRequest) {
-  client.set(doutAt(200, 1, OBJ_IO_STATE_SET));
-  client.set(doutAt(200, 1, OBJ_IO_STATE_SET));
-  client.set(aoutAt(300, 1, 42.5f));
-  client.set(aoutAt(300, 1, 42.5f));
-  client.set(doutAt(200, 2, OBJ_IO_STATE_UNKNOWN));  // already UNKNOWN
-  client.set(doutAt(200, 1, OBJ_IO_STATE_CLEAR));
-  sync(client);
-  EXPECT_EQ(sim->setCount("ac-1"), 3);
-  EXPECT_EQ(sim->setCount("fan"), 2);
-  EXPECT_EQ(sim->setCount("ac-2"), 1);
-  EXPECT_EQ(sim->countLines("dout ac-1 SET"), 1u);
-  EXPECT_EQ(sim->countLines("dout ac-1 CLEAR"), 1u);
-  EXPECT_EQ(sim->countLines("aout fan 42.5"), 1u);
-  EXPECT_EQ(sim->countLines("dout ac-2"), 0u);
-  EXPECT_EQ(sim->ask("get fan", "value "), "value fan 42.5");
-  EXPECT_EQ(sim->ask("get ac-1", "state "), "state ac-1 CLEAR");
-
-  auto fetched = client.fetch(aoutAt(300, 1, 0.0f));
-  ASSERT_TRUE(fetched && objectAt<cObjectAOutput>(*fetched, 0));
-  EXPECT_EQ(objectAt<cObjectAOutput>(*fetched, 0)->getOutputValue(), 42.5f);
-}
-
 TEST_F(VulosimNetwork, SetOnlyWritesOutputsOfItsOwnKind) {
   client.set(doutAt(100, 1, OBJ_IO_STATE_SET));  // an analogue input
   client.set(aoutAt(200, 1, 5.0f));              // a digital output
@@ -197,49 +99,6 @@ TEST_F(VulosimNetwork, LogAllSetsPrintsUnchangedSetsToo) {
   EXPECT_EQ(sim->countLines("aout fan 0"), 1u);
 }
 
-TEST_F(VulosimNetwork, TrendEventsAreNumberedFromOneAndTrendSetsAnExactNumber) {
-  vulowire::Frame holder;
-  sim->writeLine("ain temp-in 22");
-  const cObjectTrend* trend = nextTrend(client, holder);
-  ASSERT_TRUE(trend);
-  EXPECT_EQ(holder.kind, vulowire::FrameKind::Push);
-  EXPECT_EQ(trend->getTrendSeqNum(), 1u);
-  EXPECT_EQ(trend->getDeviceSerial(), 100u);
-  EXPECT_EQ(trend->getPortId(), 1u);
-  EXPECT_EQ(trend->getCalculatedValue(), 22.0f);
-
-  sim->writeLine("ain temp-out 16.5");
-  trend = nextTrend(client, holder);
-  ASSERT_TRUE(trend);
-  EXPECT_EQ(trend->getTrendSeqNum(), 2u);
-  EXPECT_EQ(trend->getPortId(), 2u);
-  EXPECT_EQ(trend->getCalculatedValue(), 16.5f);
-
-  sim->writeLine("trend temp-in 23 77");
-  trend = nextTrend(client, holder);
-  ASSERT_TRUE(trend);
-  EXPECT_EQ(trend->getTrendSeqNum(), 77u);
-  EXPECT_EQ(trend->getCalculatedValue(), 23.0f);
-
-  sim->writeLine("trend temp-in 23 0");
-  trend = nextTrend(client, holder);
-  ASSERT_TRUE(trend);
-  EXPECT_EQ(trend->getTrendSeqNum(), 0u);
-
-  // The exact numbers did not move the automatic counter; a shared label
-  // gives one event per input, in site order.
-  sim->writeLine("ain twin 5");
-  trend = nextTrend(client, holder);
-  ASSERT_TRUE(trend);
-  EXPECT_EQ(trend->getTrendSeqNum(), 3u);
-  EXPECT_EQ(trend->getDeviceSerial(), 100u);
-  trend = nextTrend(client, holder);
-  ASSERT_TRUE(trend);
-  EXPECT_EQ(trend->getTrendSeqNum(), 4u);
-  EXPECT_EQ(trend->getDeviceSerial(), 300u);
-  EXPECT_EQ(trend->getCalculatedValue(), 5.0f);
-}
-
 TEST_F(VulosimNetwork, TrendEventsReachEveryClient) {
   RawClient second;
   ASSERT_TRUE(second.connect(sim->port()));
@@ -252,16 +111,6 @@ TEST_F(VulosimNetwork, TrendEventsReachEveryClient) {
     EXPECT_EQ(trend->getTrendSeqNum(), 1u);
     EXPECT_EQ(trend->getCalculatedValue(), 19.0f);
   }
-}
-
-TEST_F(VulosimNetwork, ConnectedAndDisconnectedCountTheClients) {
-  RawClient second;
-  ASSERT_TRUE(second.connect(sim->port()));
-  EXPECT_TRUE(sim->waitForLine("connected 2"));
-  client.close();
-  EXPECT_TRUE(sim->waitForLine("disconnected 1"));
-  second.close();
-  EXPECT_TRUE(sim->waitForLine("disconnected 0"));
 }
 
 TEST_F(VulosimNetwork, DropClosesEveryClientAndKeepsListening) {
