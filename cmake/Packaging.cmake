@@ -60,6 +60,9 @@ endif()
 # cross build it must look at the target's multiarch libraries: the
 # cpack-time settings below tell dpkg the host architecture.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Its metrics file is served by node_exporter's textfile collector; nothing
+# is installed into the collector's folder.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "prometheus-node-exporter")
 set(FRIGEL_CPACK_ARCH "${FRIGEL_DEB_ARCH}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/CPackProjectConfig.cmake.in
                ${CMAKE_BINARY_DIR}/CPackProjectConfig.cmake @ONLY)

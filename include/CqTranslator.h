@@ -36,6 +36,10 @@ class CqTranslator : public cQlog, public cObjectListener {
   // destructor calls it too. Main thread, at exit, before anything the
   // delivery thread uses is torn down.
   void stopClient();
+  // A connection to the object server is up now.
+  bool isServerConnected();
+  // The fan output's value as last sent; 0 without a fan port.
+  float getFanPercentSent();
 
   // Delivery thread: messages pushed by the server.
   void handleObjectAction(cObjectList* rx_msg) override;

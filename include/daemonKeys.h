@@ -26,6 +26,11 @@ constexpr int kDefaultProbeStaleSeconds = 900;
 // airconMinimumOffSeconds().
 constexpr const char* kAirconMinimumOffKey = "AirconMinimumOffSeconds";
 
+// The path of the metrics file for node_exporter's textfile collector (a
+// name ending in .prom in the collector's folder). Absent or empty: no
+// metrics.
+constexpr const char* kMetricsTextfileKey = "MetricsTextfile";
+
 // The minimum off time that `text` (the key's value, or null when absent)
 // sets, in seconds: a finite decimal number, with blanks allowed around it
 // (a value keeps the blanks and carriage return of its line). 0 when the

@@ -9,11 +9,14 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
 #include <cQlog.h>
+
+#include "atomicFile.h"
 
 // What each air conditioner's output really does, as the bridge sent it
 // (index 0: unit 1). A start held for the minimum off time is not on yet.
@@ -22,7 +25,16 @@ struct AirconOutputs {
   bool startHeld[2] = {false, false};
 };
 
-// What one pass leaves for the status writer.
+// What else the operator sees of a pass: the fan as sent, the link to the
+// object server and the pacing.
+struct PassContext {
+  float fanPercentSent = 0.0f;  // the fan output's value as sent; 0 without a fan
+  bool serverConnected = true;
+  uint64_t passOverruns = 0;  // so far (PassPacing::overruns)
+};
+
+// What one pass leaves for the status writer. Counts and totals run from
+// the daemon's start and never go back.
 struct StatusSnapshot {
   bool controlling = false;      // false while idle with an incomplete set-up
   bool stopped = false;          // the control loop has ended: a clean stop
@@ -37,6 +49,12 @@ struct StatusSnapshot {
   uint8_t firstRoleUnit = 1;           // the unit that cools alone
   uint32_t starts[2] = {0, 0};         // switch-ons since start
   int64_t runNanoseconds[2] = {0, 0};  // run time since start, current run included
+  uint64_t modeChanges = 0;
+  float fanPercentSent = 0.0f;
+  int64_t fanRunNanoseconds = 0;  // time with the fan sent above 0
+  uint64_t passOverruns = 0;
+  bool serverConnected = false;
+  uint64_t serverReconnects = 0;  // connections made again after one was lost
 };
 
 // One writer, one reader, no lock: the writer always has a slot of its own
@@ -79,9 +97,11 @@ std::string renderStatusJson(const StatusSnapshot& snapshot, double passesPerSec
 class OperatorStatus {
  public:
   // Starts the writer thread. probeStaleSeconds <= 0 turns the stale-probe
-  // lines off. When the system refuses the thread, one line says so and no
-  // status file is written.
-  OperatorStatus(cQlog& log, const std::string& directory, int probeStaleSeconds);
+  // lines off. `metricsPath`: the metrics file, rewritten about every 10 s
+  // and at a clean stop; empty: none. When the system refuses the thread,
+  // one line says so and no file is written.
+  OperatorStatus(cQlog& log, const std::string& directory, int probeStaleSeconds,
+                 const std::string& metricsPath = "");
   // Stops the writer thread after a last write of the latest snapshot.
   ~OperatorStatus();
   OperatorStatus(const OperatorStatus&) = delete;
@@ -89,7 +109,7 @@ class OperatorStatus {
 
   // Main thread, once after each controller step, with the outputs as the
   // bridge left them.
-  void afterPass(const AirconOutputs& outputs);
+  void afterPass(const AirconOutputs& outputs, const PassContext& context = PassContext());
   // Main thread: the daemon is idle with an incomplete set-up.
   void idle();
   // Main thread, once the control loop has ended on a stop signal: the last
@@ -97,19 +117,25 @@ class OperatorStatus {
   void stopped();
 
  private:
+  // The snapshot with the runs still going counted up to `now`.
+  StatusSnapshot withRunsSoFar(StatusSnapshot snapshot, int64_t now) const;
   void writerLoop();
   void writeOnce(const StatusSnapshot& snapshot);
+  void writeMetrics(const StatusSnapshot& snapshot);
   void checkStaleProbes(int64_t now);
 
   cQlog& mLog;
-  const std::string mPath;
-  const std::string mTemporaryPath;
+  AtomicFile mStatusFile;
+  std::unique_ptr<AtomicFile> mMetricsFile;  // null: no metrics
   const int64_t mStaleNanoseconds;
   const int64_t mStartNanoseconds;
+  const int64_t mStartUnixSeconds;
 
   // Main thread only.
   StatusSnapshot mCurrent;
   int64_t mRunStart[2] = {0, 0};
+  int64_t mFanRunStart = 0;
+  bool mEverConnected = false;
 
   SnapshotExchange mExchange;
 
@@ -118,8 +144,8 @@ class OperatorStatus {
   StatusSnapshot mPreviousForRate;
   bool mHaveRate = false;
   double mPassesPerSecond = -1.0;
-  bool mWriteFailing = false;
   bool mStale[2] = {false, false};
+  int64_t mLastMetricsNanoseconds = 0;
 
   std::mutex mStopMutex;  // guards mStopping; never taken by the control loop
   std::condition_variable mStopSignal;

@@ -4,6 +4,7 @@
 #ifndef FRIGEL_PASSPACING_H
 #define FRIGEL_PASSPACING_H
 
+#include <cstdint>
 #include <memory>
 
 #include <cQlog.h>
@@ -16,6 +17,9 @@ class PassPacing {
   // Waits for the end of the current pass's wait, copying reported probe
   // values into the controller meanwhile. Leaves timercounter at 100.
   virtual void waitForPassEnd() = 0;
+  // Passes so far that ended later than one period after their deadline
+  // (exact pacing; the literal loop has no deadline and counts none).
+  virtual uint64_t overruns() const { return 0; }
 };
 
 // periodMicroseconds 0 (or less): the literal loop, 100 waits of

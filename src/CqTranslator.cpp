@@ -300,6 +300,15 @@ void CqTranslator::stopClient() {
   }
 }
 
+bool CqTranslator::isServerConnected() {
+  return mObjectClient != nullptr && mObjectClient->isConnected();
+}
+
+float CqTranslator::getFanPercentSent() {
+  cObjectAOutput* port = mFan != nullptr ? mFan->getControlPort() : nullptr;
+  return port != nullptr ? port->getOutputValue() : 0.0f;
+}
+
 // ---- Messages pushed by the server (delivery thread) ----
 
 void CqTranslator::handleObjectAction(cObjectList* rx_msg) {

@@ -82,6 +82,15 @@ AirconOutputs airconOutputs() {
   return outputs;
 }
 
+// The fan as sent, the link to the server and the pacing, for the operator.
+PassContext passContext(const PassPacing& pacing) {
+  PassContext context;
+  context.fanPercentSent = translator.getFanPercentSent();
+  context.serverConnected = translator.isServerConnected();
+  context.passOverruns = pacing.overruns();
+  return context;
+}
+
 }  // namespace
 
 int main(int /*argc*/, char** /*argv*/) {
@@ -96,7 +105,8 @@ int main(int /*argc*/, char** /*argv*/) {
   logEffectiveParameters(log, passPeriodMicroseconds);
   applyAirconMinimumOffTime(log);
   OperatorStatus status(log, statusDirectory(),
-                        props.getInt(kProbeStaleKey, kDefaultProbeStaleSeconds));
+                        props.getInt(kProbeStaleKey, kDefaultProbeStaleSeconds),
+                        props.getString(kMetricsTextfileKey, ""));
   if (!translator.updateValues()) {
     // Set-up incomplete: no control at all, only wait to be stopped. The
     // status file keeps saying so.
@@ -122,7 +132,7 @@ int main(int /*argc*/, char** /*argv*/) {
       logModeChange(log, modeBefore, coolState, internalTemperatureAveraging,
                     externalTemperatureAveraging);
     }
-    status.afterPass(airconOutputs());
+    status.afterPass(airconOutputs(), passContext(*pacing));
   }
   // A clean stop, in order: the last status says so; the re-poll ends (a
   // read in flight is cut short by the client's stop); the client's threads

@@ -15,6 +15,7 @@
 
 #include "Globals.h"
 #include "frigel.h"
+#include "metricsText.h"
 #include "monotonicClock.h"
 #include "probeActivity.h"
 #include "supervisorLog.h"
@@ -23,6 +24,11 @@
 namespace {
 
 constexpr auto kWriteInterval = std::chrono::seconds(1);
+constexpr int64_t kMetricsIntervalNanoseconds = 10 * kNanosecondsPerSecond;
+// The status is for the operator; the metrics also for the collector, which
+// runs as a user of its own.
+constexpr mode_t kStatusFileMode = 0644;
+constexpr mode_t kMetricsFileMode = 0644;
 const char* const kProbeNames[2] = {"internal", "external"};
 
 void appendNumber(std::string& out, const char* name, double value, const char* format) {
@@ -40,23 +46,6 @@ void appendNumber(std::string& out, const char* name, double value, const char* 
 
 double seconds(int64_t nanoseconds) {
   return static_cast<double>(nanoseconds) / static_cast<double>(kNanosecondsPerSecond);
-}
-
-bool writeWhole(int fd, const std::string& text) {
-  const char* p = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      return false;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -141,19 +130,28 @@ std::string renderStatusJson(const StatusSnapshot& s, double passesPerSecond,
   return out;
 }
 
-OperatorStatus::OperatorStatus(cQlog& log, const std::string& directory, int probeStaleSeconds)
+OperatorStatus::OperatorStatus(cQlog& log, const std::string& directory, int probeStaleSeconds,
+                               const std::string& metricsPath)
     : mLog(log),
-      mPath(directory + "/status"),
-      mTemporaryPath(directory + "/status.tmp"),
+      mStatusFile(log, directory + "/status", "status file", "every second", kStatusFileMode),
+      mMetricsFile(metricsPath.empty()
+                       ? nullptr
+                       : std::make_unique<AtomicFile>(log, metricsPath, "metrics file",
+                                                      "every 10 s", kMetricsFileMode)),
       mStaleNanoseconds(probeStaleSeconds > 0 ? probeStaleSeconds * kNanosecondsPerSecond : 0),
-      mStartNanoseconds(monotonicNanoseconds()) {
+      mStartNanoseconds(monotonicNanoseconds()),
+      mStartUnixSeconds(statusWriteStampNow().unixSeconds) {
   ::mkdir(directory.c_str(), 0755);  // usually made by the service manager
+  if (mMetricsFile) {
+    mLog.info("metrics for the textfile collector in %s, about every 10 s",
+              mMetricsFile->path().c_str());
+  }
   try {
     mWriter = startWithoutStopSignals([this] { writerLoop(); });
   } catch (const std::system_error& e) {
     // The loop publishes its snapshots all the same; nobody takes them.
     mLog.info("cannot start the status writer: %s; running without the status file %s", e.what(),
-              mPath.c_str());
+              mStatusFile.path().c_str());
   }
 }
 
@@ -168,8 +166,25 @@ OperatorStatus::~OperatorStatus() {
   }
 }
 
-void OperatorStatus::afterPass(const AirconOutputs& outputs) {
+void OperatorStatus::afterPass(const AirconOutputs& outputs, const PassContext& context) {
   const int64_t now = monotonicNanoseconds();
+  if (mCurrent.controlling && coolState != mCurrent.mode) {
+    ++mCurrent.modeChanges;
+  }
+  const bool fanRan = mCurrent.fanPercentSent > 0.0f;
+  const bool fanRuns = context.fanPercentSent > 0.0f;
+  if (fanRuns && !fanRan) {
+    mFanRunStart = now;
+  } else if (!fanRuns && fanRan) {
+    mCurrent.fanRunNanoseconds += now - mFanRunStart;
+  }
+  mCurrent.fanPercentSent = context.fanPercentSent;
+  if (context.serverConnected && !mCurrent.serverConnected && mEverConnected) {
+    ++mCurrent.serverReconnects;
+  }
+  mEverConnected = mEverConnected || context.serverConnected;
+  mCurrent.serverConnected = context.serverConnected;
+  mCurrent.passOverruns = context.passOverruns;
   const bool* on = outputs.on;
   for (int unit = 0; unit < 2; ++unit) {
     mCurrent.startHeld[unit] = outputs.startHeld[unit];
@@ -190,13 +205,19 @@ void OperatorStatus::afterPass(const AirconOutputs& outputs) {
   mCurrent.fanSpeedPercent = fanSpeedPercent;
   mCurrent.firstRoleUnit = firstAirconUnit();
 
-  StatusSnapshot published = mCurrent;
+  mExchange.publish(withRunsSoFar(mCurrent, now));
+}
+
+StatusSnapshot OperatorStatus::withRunsSoFar(StatusSnapshot snapshot, int64_t now) const {
   for (int unit = 0; unit < 2; ++unit) {
-    if (published.airconOn[unit]) {
-      published.runNanoseconds[unit] += now - mRunStart[unit];
+    if (snapshot.airconOn[unit]) {
+      snapshot.runNanoseconds[unit] += now - mRunStart[unit];
     }
   }
-  mExchange.publish(published);
+  if (snapshot.fanPercentSent > 0.0f) {
+    snapshot.fanRunNanoseconds += now - mFanRunStart;
+  }
+  return snapshot;
 }
 
 void OperatorStatus::idle() {
@@ -206,15 +227,10 @@ void OperatorStatus::idle() {
 }
 
 void OperatorStatus::stopped() {
-  StatusSnapshot snapshot = mCurrent;
+  const int64_t now = monotonicNanoseconds();
+  StatusSnapshot snapshot = withRunsSoFar(mCurrent, now);
   snapshot.stopped = true;
-  snapshot.takenNanoseconds = monotonicNanoseconds();
-  const int64_t now = snapshot.takenNanoseconds;
-  for (int unit = 0; unit < 2; ++unit) {
-    if (snapshot.airconOn[unit]) {
-      snapshot.runNanoseconds[unit] += now - mRunStart[unit];
-    }
-  }
+  snapshot.takenNanoseconds = now;
   mExchange.publish(snapshot);
 }
 
@@ -238,6 +254,11 @@ void OperatorStatus::writerLoop() {
       checkStaleProbes(now);
     }
     writeOnce(mLatest);
+    if (mMetricsFile && (stopping || mLastMetricsNanoseconds == 0 ||
+                         now - mLastMetricsNanoseconds >= kMetricsIntervalNanoseconds)) {
+      mLastMetricsNanoseconds = now;
+      writeMetrics(mLatest);
+    }
     if (stopping) {
       return;
     }
@@ -274,29 +295,19 @@ void OperatorStatus::writeOnce(const StatusSnapshot& snapshot) {
   std::string json = renderStatusJson(
       snapshot, running ? mPassesPerSecond : -1.0, age(probeActivity.internalTrendNanoseconds),
       age(probeActivity.externalTrendNanoseconds), statusWriteStampNow());
-  int error = 0;
-  int fd = ::open(mTemporaryPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    error = errno;
-  } else {
-    if (!writeWhole(fd, json)) {
-      error = errno != 0 ? errno : EIO;
-    }
-    if (::close(fd) != 0 && error == 0) {
-      error = errno;
-    }
-  }
-  // The rename replaces the old file in one step: a reader sees the old
-  // status or the new one, never half of one.
-  if (error == 0 && ::rename(mTemporaryPath.c_str(), mPath.c_str()) != 0) {
-    error = errno;
-  }
-  const bool written = error == 0;
-  if (!written && !mWriteFailing) {
-    mLog.info("cannot write the status file %s: %s; retrying every second", mPath.c_str(),
-              std::strerror(error));
-  } else if (written && mWriteFailing) {
-    mLog.info("status file %s written again", mPath.c_str());
-  }
-  mWriteFailing = !written;
+  mStatusFile.write(json);
+}
+
+void OperatorStatus::writeMetrics(const StatusSnapshot& snapshot) {
+  const int64_t now = monotonicNanoseconds();
+  auto age = [&](const std::atomic<int64_t>& last) {
+    const int64_t at = last.load(std::memory_order_relaxed);
+    return seconds(now - (at != 0 ? at : mStartNanoseconds));
+  };
+  MetricsContext context;
+  context.internalAgeSeconds = age(probeActivity.internalTrendNanoseconds);
+  context.externalAgeSeconds = age(probeActivity.externalTrendNanoseconds);
+  context.startUnixSeconds = static_cast<double>(mStartUnixSeconds);
+  context.version = FRIGEL_VERSION;
+  mMetricsFile->write(renderMetrics(snapshot, context));
 }

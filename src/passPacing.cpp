@@ -55,6 +55,10 @@ class ExactPacing : public PassPacing {
     // ended: a late pass shortens the next one, and there is no drift.
     mDeadlineNanoseconds += mPeriodNanoseconds;
     int64_t lag = monotonicNanoseconds() - mDeadlineNanoseconds;
+    // The pass that just ended had until one period after its deadline.
+    if (lag > 0) {
+      ++mOverruns;
+    }
     if (lag > kMaximumLagNanoseconds) {
       mLog.info("control loop %lld ms behind; pacing restarts from now",
                 static_cast<long long>(lag / 1000000));
@@ -71,8 +75,11 @@ class ExactPacing : public PassPacing {
     timercounter = kInnerIterationsPerPass;
   }
 
+  uint64_t overruns() const override { return mOverruns; }
+
  private:
   const int64_t mPeriodNanoseconds;
+  uint64_t mOverruns = 0;
   int64_t mDeadlineNanoseconds;
   cQlog& mLog;
 };

@@ -475,6 +475,22 @@ std::vector<Row> table() {
                all({constant("airconRunTimeAfterDropOutValue", "12000"),
                     noProperty("PassPeriodMicroseconds")}),
                {{Constants, "<airconRunTimeAfterDropOutValue>", kRunOnShort + "6002 passes;"}}},
+              // ---- The metrics file
+              {"MetricsFileTheCollectorWouldSkip",
+               property("MetricsTextfile", "/tmp/frigel.txt"),
+               {{Properties, "MetricsTextfile=",
+                 "MetricsTextfile \"/tmp/frigel.txt\" does not end in .prom: the textfile "
+                 "collector reads "
+                 "only *.prom files"}}},
+              {"MetricsFileInAFolderThatDoesNotExist",
+               property("MetricsTextfile", "/nonexistent-frigel-folder/frigel.prom"),
+               {{Properties, "MetricsTextfile=",
+                 "MetricsTextfile: the folder \"/nonexistent-frigel-folder/\" does not exist "
+                 "here"}}},
+              {"NoMetricsFile",
+               noProperty("MetricsTextfile"),
+               {},
+               {{"MetricsTextfile", "(none: no metrics)"}}},
               {"RunOnWithoutFreeAir",
                all({constant("airconRunTimeAfterDropOutValue", "12000"),
                     setting("useFreeAir", "0")}),

@@ -126,11 +126,13 @@ TEST(PropertiesReviewFile, EffectiveValuesComeFromTheDaemonsReader) {
   TempDir dir;
   const std::string path = dir.write("frigel.conf",
                                      "SyncTime=60\nSyncTime=70\nlog4cpp.rootCategory=INFO\n"
-                                     "PassPeriodMicroseconds=700\nAirconMinimumOffSeconds=2.5 \n");
+                                     "PassPeriodMicroseconds=700\nAirconMinimumOffSeconds=2.5 \n"
+                                     "MetricsTextfile=" +
+                                         dir.path() + "/frigel.prom\n");
   Findings findings;
   PropertiesReview review = reviewPropertiesFile(path, findings);
   ASSERT_TRUE(review.readable);
-  ASSERT_EQ(review.values.size(), 4u);
+  ASSERT_EQ(review.values.size(), 5u);
   EXPECT_EQ(review.values[0].value, 60);  // the first occurrence wins
   EXPECT_EQ(review.values[0].line, 1);
   EXPECT_EQ(review.values[1].value, 700);
@@ -138,6 +140,7 @@ TEST(PropertiesReviewFile, EffectiveValuesComeFromTheDaemonsReader) {
   EXPECT_EQ(review.values[2].line, 0);
   EXPECT_EQ(review.values[3].value, 2.5);  // a decimal, through the daemon's reader
   EXPECT_EQ(review.values[3].line, 5);
+  EXPECT_EQ(review.values[4].text, dir.path() + "/frigel.prom");
   EXPECT_EQ(review.passPeriodMicroseconds(), 1000);  // raised to the shortest period
   EXPECT_EQ(review.loggingKeys, 1);
   EXPECT_EQ(findings.count(Severity::Warning), 2u);  // the repeat and the short period

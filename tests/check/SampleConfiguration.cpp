@@ -23,6 +23,8 @@ SampleConfiguration::SampleConfiguration()
       constants(readFile(FRIGEL_SOURCE_DIR "/etc/frigel/frigelConstants.xml")) {
   mPaths = {mDir.path() + "/frigel.conf", mDir.path() + "/frigel/frigelconfig.xml",
             mDir.path() + "/frigel/frigelConstants.xml"};
+  // The metrics file in a folder that exists on every machine the tests run.
+  setProperty("MetricsTextfile", mDir.path() + "/frigel.prom");
 }
 
 void SampleConfiguration::replace(std::string& text, const std::string& from,

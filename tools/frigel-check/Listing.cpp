@@ -27,6 +27,9 @@ std::string settingLine(const std::string& name, const std::string& value,
 
 std::string daemonKeyValue(const DaemonKeyValue& value) {
   const std::string name = value.key.name;
+  if (value.key.reading == DaemonKey::Path) {
+    return value.text.empty() ? "(none: no metrics)" : value.text;
+  }
   const std::string number = formatStoredValue(value.value);
   if (name == kPassPeriodKey) {
     if (value.value <= 0) {
@@ -127,8 +130,9 @@ std::vector<std::string> propertiesListing(const PropertiesReview& review) {
   }
   const std::string file = baseName(review.path);
   for (const DaemonKeyValue& value : review.values) {
-    const std::string source = value.line > 0
-                                   ? file + ":" + std::to_string(value.line)
+    const std::string source = value.line > 0 ? file + ":" + std::to_string(value.line)
+                               : value.key.reading == DaemonKey::Path
+                                   ? "absent"
                                    : "absent: default " + formatStoredValue(value.key.defaultValue);
     lines.push_back(settingLine(value.key.name, daemonKeyValue(value), source));
   }

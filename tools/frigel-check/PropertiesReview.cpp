@@ -1,5 +1,7 @@
 #include "PropertiesReview.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -109,6 +111,30 @@ void checkDaemonValue(const std::string& path, const PropertiesLine& line, const
   }
 }
 
+// The textfile collector reads only files named *.prom, in a folder that
+// must exist; the daemon writes a temporary file beside it.
+void checkMetricsTextfile(const std::string& path, const PropertiesLine& line, Findings& findings) {
+  const std::string& file = line.value;
+  if (file.empty()) {
+    return;
+  }
+  const std::string suffix = ".prom";
+  if (file.size() < suffix.size() ||
+      file.compare(file.size() - suffix.size(), suffix.size(), suffix) != 0) {
+    findings.warn(path, line.number,
+                  std::string(kMetricsTextfileKey) + " " + quoted(file) +
+                      " does not end in .prom: the textfile collector reads only *.prom files");
+  }
+  const std::size_t slash = file.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash + 1);
+  struct stat info;
+  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    findings.warn(path, line.number,
+                  std::string(kMetricsTextfileKey) + ": the folder " + quoted(folder) +
+                      " does not exist here, so no metrics would be written");
+  }
+}
+
 void checkKey(const std::string& path, const PropertiesLine& line, const std::string& keyCore,
               Findings& findings) {
   if (const DaemonKey* key = daemonKeyNamed(keyCore)) {
@@ -116,6 +142,8 @@ void checkKey(const std::string& path, const PropertiesLine& line, const std::st
     // is judged with the parameter files (checkValues).
     if (line.key == keyCore && key->reading == DaemonKey::WholeNumber) {
       checkDaemonValue(path, line, *key, findings);
+    } else if (line.key == keyCore && key->reading == DaemonKey::Path) {
+      checkMetricsTextfile(path, line, findings);
     }
     return;
   }
@@ -155,6 +183,7 @@ const std::vector<DaemonKey>& daemonKeys() {
       {kPassPeriodKey, DaemonKey::WholeNumber, kDefaultPassPeriodMicroseconds, "us"},
       {kProbeStaleKey, DaemonKey::WholeNumber, kDefaultProbeStaleSeconds, "s"},
       {kAirconMinimumOffKey, DaemonKey::MinimumOff, 0, "s"},
+      {kMetricsTextfileKey, DaemonKey::Path, 0, ""},
   };
   return keys;
 }
@@ -258,7 +287,7 @@ PropertiesReview reviewPropertiesFile(const std::string& path, Findings& finding
     value.text = text != nullptr ? text : "";
     if (key.reading == DaemonKey::WholeNumber) {
       value.value = properties.getInt(key.name, static_cast<int>(key.defaultValue));
-    } else {
+    } else if (key.reading == DaemonKey::MinimumOff) {
       value.value = airconMinimumOffSeconds(text, &value.notANumber);
     }
     for (const PropertiesLine& line : lines) {

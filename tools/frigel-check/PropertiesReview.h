@@ -14,6 +14,7 @@ struct DaemonKey {
   enum Reading {
     WholeNumber,  // getInt: strtol, brought to the range of int
     MinimumOff,   // getString, then airconMinimumOffSeconds: a decimal, 0 when off
+    Path,         // getString: a file name, empty when off
   };
   const char* name;
   Reading reading;
@@ -21,7 +22,8 @@ struct DaemonKey {
   const char* unit;     // "s", "us"
 };
 
-// SyncTime, PassPeriodMicroseconds, ProbeStaleSeconds, AirconMinimumOffSeconds.
+// SyncTime, PassPeriodMicroseconds, ProbeStaleSeconds, AirconMinimumOffSeconds,
+// MetricsTextfile.
 const std::vector<DaemonKey>& daemonKeys();
 
 struct DaemonKeyValue {

@@ -1,0 +1,154 @@
+#include "metricsText.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "Globals.h"
+#include "monotonicClock.h"
+
+namespace {
+
+// Significant digits of a value measured in single precision.
+constexpr int kFloatDigits = 7;
+
+double seconds(int64_t nanoseconds) {
+  return static_cast<double>(nanoseconds) / static_cast<double>(kNanosecondsPerSecond);
+}
+
+class MetricsWriter {
+ public:
+  // The HELP and TYPE lines of a metric family.
+  void family(const char* name, const char* type, const char* help) {
+    mText += std::string("# HELP ") + name + " " + help + "\n";
+    mText += std::string("# TYPE ") + name + " " + type + "\n";
+  }
+  // One sample; `labels` is "" or `key="value"` pairs already escaped.
+  // `digits`: significant digits; a single-precision value needs 7.
+  void sample(const char* name, const std::string& labels, double value, int digits = 17) {
+    if (std::isnan(value)) {
+      return;
+    }
+    char number[40];
+    std::snprintf(number, sizeof number, "%.*g", digits, value);
+    mText += name;
+    if (!labels.empty()) {
+      mText += "{" + labels + "}";
+    }
+    mText += std::string(" ") + number + "\n";
+  }
+  std::string take() { return std::move(mText); }
+
+ private:
+  std::string mText;
+};
+
+std::string label(const char* key, const std::string& value) {
+  return std::string(key) + "=\"" + escapeLabelValue(value) + "\"";
+}
+
+}  // namespace
+
+std::string escapeLabelValue(const std::string& value) {
+  std::string out;
+  for (char c : value) {
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '"') {
+      out += "\\\"";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string renderMetrics(const StatusSnapshot& s, const MetricsContext& c) {
+  MetricsWriter w;
+  const char* const probes[2] = {"internal", "external"};
+  const float temperatures[2] = {s.internalTemperature, s.externalTemperature};
+  const double ages[2] = {c.internalAgeSeconds, c.externalAgeSeconds};
+
+  w.family("frigel_temperature_celsius", "gauge",
+           "Temperature of each probe as the controller last took it.");
+  for (int p = 0; p < 2; ++p) {
+    w.sample("frigel_temperature_celsius", label("probe", probes[p]), temperatures[p],
+             kFloatDigits);
+  }
+  w.family("frigel_probe_age_seconds", "gauge",
+           "Seconds since the object server last sent a new value of the probe (since the "
+           "daemon's start while none came).");
+  for (int p = 0; p < 2; ++p) {
+    w.sample("frigel_probe_age_seconds", label("probe", probes[p]), ages[p]);
+  }
+
+  struct Mode {
+    eCoolingModeState mode;
+    const char* name;
+  };
+  const Mode modes[] = {{noCoolingModeState, "no_cooling"},
+                        {freeAirCoolingModeState, "free_air"},
+                        {aircon1CoolingModeState, "single_aircon"},
+                        {aircon2CoolingModeState, "two_aircon"},
+                        {emergencyCoolingModeState, "emergency"}};
+  w.family("frigel_mode", "gauge",
+           "1 for the cooling mode the controller is in, 0 for the others.");
+  for (const Mode& m : modes) {
+    w.sample("frigel_mode", label("mode", m.name), s.controlling && s.mode == m.mode ? 1 : 0);
+  }
+  w.family("frigel_mode_changes_total", "counter", "Changes of the cooling mode.");
+  w.sample("frigel_mode_changes_total", "", static_cast<double>(s.modeChanges));
+
+  struct UnitFamily {
+    const char* name;
+    const char* type;
+    const char* help;
+  };
+  const UnitFamily units[] = {
+      {"frigel_aircon_on", "gauge", "1 while the air conditioner's output is on."},
+      {"frigel_aircon_starts_total", "counter", "Times the air conditioner's output went on."},
+      {"frigel_aircon_run_seconds_total", "counter",
+       "Seconds the air conditioner's output was on."},
+      {"frigel_aircon_start_held", "gauge",
+       "1 while a start of the air conditioner waits for its minimum off time."}};
+  for (int f = 0; f < 4; ++f) {
+    w.family(units[f].name, units[f].type, units[f].help);
+    for (int u = 0; u < 2; ++u) {
+      const double values[4] = {static_cast<double>(s.airconOn[u]),
+                                static_cast<double>(s.starts[u]), seconds(s.runNanoseconds[u]),
+                                static_cast<double>(s.startHeld[u])};
+      w.sample(units[f].name, label("unit", std::to_string(u + 1)), values[f]);
+    }
+  }
+
+  w.family("frigel_fan_speed_ratio", "gauge", "The fan's speed as sent, 0 to 1.");
+  w.sample("frigel_fan_speed_ratio", "", s.fanPercentSent / 100.0, kFloatDigits);
+  w.family("frigel_fan_run_seconds_total", "counter", "Seconds the fan ran.");
+  w.sample("frigel_fan_run_seconds_total", "", seconds(s.fanRunNanoseconds));
+
+  w.family("frigel_passes_total", "counter", "Control passes run.");
+  w.sample("frigel_passes_total", "", static_cast<double>(s.passes));
+  w.family("frigel_pass_overrun_total", "counter",
+           "Passes that ended later than one period after their deadline (exact pacing).");
+  w.sample("frigel_pass_overrun_total", "", static_cast<double>(s.passOverruns));
+
+  w.family("frigel_server_connected", "gauge", "1 while the object server is connected.");
+  w.sample("frigel_server_connected", "", s.serverConnected ? 1 : 0);
+  w.family("frigel_server_reconnects_total", "counter",
+           "Connections to the object server made again after one was lost.");
+  w.sample("frigel_server_reconnects_total", "", static_cast<double>(s.serverReconnects));
+
+  w.family("frigel_start_time_seconds", "gauge", "Unix time the daemon started.");
+  w.sample("frigel_start_time_seconds", "", c.startUnixSeconds);
+  w.family("frigel_build_info", "gauge", "The daemon's version; always 1.");
+  w.sample("frigel_build_info", label("version", c.version), 1);
+
+  const char* const state = s.stopped ? "stopped" : s.controlling ? "controlling" : "idle";
+  w.family("frigel_state", "gauge",
+           "1 for the daemon's state: controlling, idle (set-up incomplete) or stopped.");
+  for (const char* name : {"controlling", "idle", "stopped"}) {
+    w.sample("frigel_state", label("state", name), std::string(state) == name ? 1 : 0);
+  }
+  return w.take();
+}
