@@ -86,6 +86,14 @@ const DiscoveryRules kProbeDiscovery{
     /*traceFoundPort=*/false, /*traceReply=*/true};
 // clang-format on
 
+// What names a port to the server: its device serial, id, label and type.
+void copyPortAddress(const cObjectPort& from, cObjectPort& to) {
+  to.setDeviceSerial(from.getDeviceSerial());
+  to.setPortId(from.getPortId());
+  to.setPortLabel(from.getPortLabel());
+  to.setPortType(from.getPortType());
+}
+
 // One discovery attempt: asks the server for the ports of the wanted type
 // with `label`, then fetches the accepted one as a `PortClass` object. The
 // walk of the reply stops at its first object that is not a port. Returns
@@ -116,10 +124,7 @@ PortClass* discoverByLabel(cQlog& log, cObjectClient* client, const char* label,
     if (port == nullptr) {
       break;
     }
-    scratch.setDeviceSerial(port->getDeviceSerial());
-    scratch.setPortId(port->getPortId());
-    scratch.setPortLabel(port->getPortLabel());
-    scratch.setPortType(port->getPortType());
+    copyPortAddress(*port, scratch);
     if (scratch.getPortType() != rules.rule.wantedType) {
       continue;
     }
@@ -703,10 +708,7 @@ void resendCachedOutput(cObjectClient* client, PortClass* cached) {
 // which is then dropped.
 bool CqTranslator::readProbe(int probeIndex, cObjectAInput* probe) {
   cObjectAInput query;
-  query.setPortType(probe->getPortType());
-  query.setDeviceSerial(probe->getDeviceSerial());
-  query.setPortId(probe->getPortId());
-  query.setPortLabel(probe->getPortLabel());
+  copyPortAddress(*probe, query);
   uint32_t storesBefore;
   {
     std::lock_guard<std::mutex> lock(mProbeStoreMutex);

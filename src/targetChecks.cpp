@@ -11,6 +11,7 @@
 
 #include "CqTranslator.h"
 #include "Globals.h"
+#include "controllerSnapshot.h"
 
 namespace {
 
@@ -36,62 +37,16 @@ static_assert(std::numeric_limits<float>::is_iec559, "float must be IEEE-754");
 static_assert(sizeof(float) == 4 && sizeof(float) == sizeof(uint32_t), "float must be 4 bytes");
 
 // ---- fixed-size fields of the controller ---------------------------------
-// Option bytes.
-static_assert(isExactly<decltype(numberOfAircons), uint8_t>, "options are one byte");
-static_assert(isExactly<decltype(airconRotation), uint8_t>, "options are one byte");
-static_assert(isExactly<decltype(useFreeAir), uint8_t>, "options are one byte");
-static_assert(isExactly<decltype(useFanInHiTemp), uint8_t>, "options are one byte");
-static_assert(isExactly<decltype(aircon1), uint8_t> && isExactly<decltype(aircon2), uint8_t> &&
-                  isExactly<decltype(lastAirconOff), uint8_t> &&
-                  isExactly<decltype(extraHighTempFanMode), uint8_t>,
-              "output states are one byte");
-
-// Durations and step counters: unsigned 32-bit counts of passes.
-static_assert(isExactly<decltype(airconRunTimeAfterDropOutValue), uint32_t> &&
-                  isExactly<decltype(fanMinimumRunTimePreCoolingValue), uint32_t> &&
-                  isExactly<decltype(fanSpeedDecreaseTimeOutValue), uint32_t> &&
-                  isExactly<decltype(fanSpeedIncreaseTimeOutValue), uint32_t> &&
-                  isExactly<decltype(fanMinimumRunTimePreAirconValue), uint32_t> &&
-                  isExactly<decltype(aircon2MinimumRunTimeValue), uint32_t> &&
-                  isExactly<decltype(aircon1MinimumRunTimeValue), uint32_t> &&
-                  isExactly<decltype(fanRampDownTimeValue), uint32_t> &&
-                  isExactly<decltype(fanRampUpTimeValue), uint32_t> &&
-                  isExactly<decltype(airconFailRetryPeriod), uint32_t>,
-              "durations are unsigned 32-bit pass counts");
-static_assert(isExactly<decltype(airconRunTimeAfterDropOutRegister), uint32_t> &&
-                  isExactly<decltype(fanMinimumRunTimePreCoolingRegister), uint32_t> &&
-                  isExactly<decltype(fanSpeedDecreaseTimeOutRegister), uint32_t> &&
-                  isExactly<decltype(fanSpeedIncreaseTimeOutRegister), uint32_t> &&
-                  isExactly<decltype(fanMinimumRunTimePreAirconRegister), uint32_t> &&
-                  isExactly<decltype(aircon2RunTimeRegister), uint32_t> &&
-                  isExactly<decltype(aircon1RunTimeRegister), uint32_t> &&
-                  isExactly<decltype(fanRampDownTimeRegister), uint32_t> &&
-                  isExactly<decltype(fanRampUpTimeRegister), uint32_t>,
-              "count-downs are unsigned 32-bit pass counts");
-static_assert(isExactly<decltype(airconRunTimeAfterDropOutFlag), uint8_t> &&
-                  isExactly<decltype(fanMinimumRunTimePreCoolingFlag), uint8_t> &&
-                  isExactly<decltype(fanSpeedDecreaseTimeOutFlag), uint8_t> &&
-                  isExactly<decltype(fanSpeedIncreaseTimeOutFlag), uint8_t> &&
-                  isExactly<decltype(fanMinimumRunTimePreAirconFlag), uint8_t> &&
-                  isExactly<decltype(aircon2MinimumTimeOutFlag), uint8_t> &&
-                  isExactly<decltype(aircon1MinimumTimeOutFlag), uint8_t> &&
-                  isExactly<decltype(fanRampDownTimeFlag), uint8_t> &&
-                  isExactly<decltype(fanRampUpTimeFlag), uint8_t>,
-              "timer flags are one byte");
-static_assert(isExactly<decltype(freeAirTimerLoop), uint32_t> &&
-                  isExactly<decltype(AirCon1timerLoop), uint32_t> &&
-                  isExactly<decltype(AirCon2timerLoop), uint32_t> &&
-                  isExactly<decltype(emergencytimerLoop), uint32_t>,
-              "mode step counters are unsigned 32-bit");
-
-// Temperatures and the fan speed.
-static_assert(isExactly<decltype(goalTemperature), float> &&
-                  isExactly<decltype(aircon1PullIn), float> &&
-                  isExactly<decltype(hiTemperaturePullIn), float> &&
-                  isExactly<decltype(internalTemperatureAveraging), float> &&
-                  isExactly<decltype(externalTemperatureAveraging), float> &&
-                  isExactly<decltype(fanSpeedPercent), float>,
-              "temperatures and the fan speed are single precision");
+// Every controller variable has the type its list gives (option bytes and
+// flags one byte, durations and count-downs unsigned 32-bit pass counts,
+// temperatures and the fan speed single precision): the lists that the
+// state snapshot and the explorer copy by are the declarations' own.
+#define FRIGEL_CHECK_TYPE(type, name) \
+  static_assert(isExactly<decltype(name), type>, #name " has the type of its list");
+FRIGEL_CONTROLLER_SETTINGS(FRIGEL_CHECK_TYPE)
+FRIGEL_CONTROLLER_LIVE_STATE(FRIGEL_CHECK_TYPE)
+#undef FRIGEL_CHECK_TYPE
+static_assert(sizeof(uint8_t) == 1 && sizeof(uint32_t) == 4, "fixed-size integers");
 
 // ---- enumerations --------------------------------------------------------
 static_assert(std::is_unsigned_v<std::underlying_type_t<eCoolingModeState>>,

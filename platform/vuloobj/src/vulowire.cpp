@@ -65,71 +65,6 @@ void writePortFields(Writer& w, const cObjectPort& port) {
   w.bytes(label);
 }
 
-// Writes the body of `object`. False when the object's dynamic class is not
-// the class its type calls for (e.g. a bare cObject tagged OBJ_PORT_DOUT).
-bool writeBody(Writer& w, const cObject& object) {
-  switch (object.getType()) {
-    case OBJ_PORT: {
-      auto* port = dynamic_cast<const cObjectPort*>(&object);
-      if (port == nullptr) {
-        return false;
-      }
-      writePortFields(w, *port);
-      return true;
-    }
-    case OBJ_PORT_DIN: {
-      auto* port = dynamic_cast<const cObjectDInput*>(&object);
-      if (port == nullptr) {
-        return false;
-      }
-      writePortFields(w, *port);
-      w.u8(port->getInputState());
-      return true;
-    }
-    case OBJ_PORT_DOUT: {
-      auto* port = dynamic_cast<const cObjectDOutput*>(&object);
-      if (port == nullptr) {
-        return false;
-      }
-      writePortFields(w, *port);
-      w.u8(port->getOutputState());
-      return true;
-    }
-    case OBJ_PORT_AIN: {
-      auto* port = dynamic_cast<const cObjectAInput*>(&object);
-      if (port == nullptr) {
-        return false;
-      }
-      writePortFields(w, *port);
-      w.f32(port->getCalculatedValue());
-      return true;
-    }
-    case OBJ_PORT_AOUT: {
-      auto* port = dynamic_cast<const cObjectAOutput*>(&object);
-      if (port == nullptr) {
-        return false;
-      }
-      writePortFields(w, *port);
-      w.f32(port->getOutputValue());
-      return true;
-    }
-    case OBJ_TREND_EVENT: {
-      auto* trend = dynamic_cast<const cObjectTrend*>(&object);
-      if (trend == nullptr) {
-        return false;
-      }
-      w.u32(trend->getTrendSeqNum());
-      w.u32(trend->getDeviceSerial());
-      w.u32(trend->getPortId());
-      w.f32(trend->getCalculatedValue());
-      return true;
-    }
-    default:
-      // Types without a class of their own travel with an empty body.
-      return object.getType() < OBJ_NUM_OBJECT_TYPES;
-  }
-}
-
 bool kindIsKnown(uint8_t kind) {
   return kind >= static_cast<uint8_t>(FrameKind::Push) &&
          kind <= static_cast<uint8_t>(FrameKind::SetRequest);
@@ -268,83 +203,158 @@ bool readFloat(Reader& r, float& value, std::string& error) {
   return true;
 }
 
+// The field each kind of port adds to the common port fields, and how it
+// travels: a state as one byte, a value as IEEE-754 single precision.
+struct NoField {
+  static void write(Writer&, const cObjectPort&) {}
+  static bool read(Reader&, cObjectPort&, std::string&) { return true; }
+};
+
+template <typename PortClass, eObjectIOState (PortClass::*Get)() const,
+          void (PortClass::*Set)(eObjectIOState)>
+struct StateField {
+  static void write(Writer& w, const PortClass& port) { w.u8((port.*Get)()); }
+  static bool read(Reader& r, PortClass& port, std::string& error) {
+    eObjectIOState state = OBJ_IO_STATE_UNKNOWN;
+    if (!readIoState(r, state, error)) {
+      return false;
+    }
+    (port.*Set)(state);
+    return true;
+  }
+};
+
+template <typename PortClass, float (PortClass::*Get)() const, void (PortClass::*Set)(float)>
+struct ValueField {
+  static void write(Writer& w, const PortClass& port) { w.f32((port.*Get)()); }
+  static bool read(Reader& r, PortClass& port, std::string& error) {
+    float value = 0.0f;
+    if (!readFloat(r, value, error)) {
+      return false;
+    }
+    (port.*Set)(value);
+    return true;
+  }
+};
+
+using InputStateField =
+    StateField<cObjectDInput, &cObjectDInput::getInputState, &cObjectDInput::setInputState>;
+using OutputStateField =
+    StateField<cObjectDOutput, &cObjectDOutput::getOutputState, &cObjectDOutput::setOutputState>;
+using CalculatedValueField = ValueField<cObjectAInput, &cObjectAInput::getCalculatedValue,
+                                        &cObjectAInput::setCalculatedValue>;
+using OutputValueField =
+    ValueField<cObjectAOutput, &cObjectAOutput::getOutputValue, &cObjectAOutput::setOutputValue>;
+
+// Writes the port fields of `object` as a `PortClass`, then the field its
+// class adds. False when the object is not of that class.
+template <typename PortClass, typename Field>
+bool writePortBody(Writer& w, const cObject& object) {
+  auto* port = dynamic_cast<const PortClass*>(&object);
+  if (port == nullptr) {
+    return false;
+  }
+  writePortFields(w, *port);
+  Field::write(w, *port);
+  return true;
+}
+
+// Reads the port fields and the field its class adds into a new
+// `PortClass`; null and `error` set when the body is malformed.
+template <typename PortClass, typename Field>
+std::unique_ptr<cObject> readPortBody(Reader& body, std::string& error) {
+  auto port = std::make_unique<PortClass>();
+  if (!readPortFields(body, *port, error) || !Field::read(body, *port, error)) {
+    return nullptr;
+  }
+  return port;
+}
+
+// The port classes on the wire: the common port fields, then each class's
+// own field.
+struct PortCodec {
+  eObjectTypes type;
+  bool (*write)(Writer& w, const cObject& object);
+  std::unique_ptr<cObject> (*read)(Reader& body, std::string& error);
+};
+
+template <typename PortClass, typename Field>
+constexpr PortCodec portCodec(eObjectTypes type) {
+  return {type, writePortBody<PortClass, Field>, readPortBody<PortClass, Field>};
+}
+
+const PortCodec kPortCodecs[] = {
+    portCodec<cObjectPort, NoField>(OBJ_PORT),
+    portCodec<cObjectDInput, InputStateField>(OBJ_PORT_DIN),
+    portCodec<cObjectDOutput, OutputStateField>(OBJ_PORT_DOUT),
+    portCodec<cObjectAInput, CalculatedValueField>(OBJ_PORT_AIN),
+    portCodec<cObjectAOutput, OutputValueField>(OBJ_PORT_AOUT),
+};
+
+const PortCodec* portCodecOf(unsigned type) {
+  for (const PortCodec& codec : kPortCodecs) {
+    if (codec.type == type) {
+      return &codec;
+    }
+  }
+  return nullptr;
+}
+
+// Writes the body of `object`. False when the object's dynamic class is not
+// the class its type calls for (e.g. a bare cObject tagged OBJ_PORT_DOUT).
+bool writeBody(Writer& w, const cObject& object) {
+  if (const PortCodec* codec = portCodecOf(object.getType())) {
+    return codec->write(w, object);
+  }
+  if (object.getType() == OBJ_TREND_EVENT) {
+    auto* trend = dynamic_cast<const cObjectTrend*>(&object);
+    if (trend == nullptr) {
+      return false;
+    }
+    for (uint32_t field : {trend->getTrendSeqNum(), trend->getDeviceSerial(), trend->getPortId()}) {
+      w.u32(field);
+    }
+    w.f32(trend->getCalculatedValue());
+    return true;
+  }
+  // Types without a class of their own travel with an empty body.
+  return object.getType() < OBJ_NUM_OBJECT_TYPES;
+}
+
+// A trend event's body: sequence number, device serial, port id, value.
+std::unique_ptr<cObject> readTrendBody(Reader& body, std::string& error) {
+  uint32_t seq = 0;
+  uint32_t serial = 0;
+  uint32_t portId = 0;
+  float value = 0.0f;
+  if (!body.u32(seq) || !body.u32(serial) || !body.u32(portId) || !body.f32(value)) {
+    error = "truncated trend event";
+    return nullptr;
+  }
+  auto trend = std::make_unique<cObjectTrend>();
+  trend->setTrendSeqNum(seq);
+  trend->setDeviceSerial(serial);
+  trend->setPortId(portId);
+  trend->setCalculatedValue(value);
+  return trend;
+}
+
 // Builds the object of `type` from its whole body; null and `error` set when
 // the body is malformed.
 std::unique_ptr<cObject> readObjectBody(uint8_t type, Reader& body, std::string& error) {
   std::unique_ptr<cObject> object;
-  switch (type) {
-    case OBJ_PORT: {
-      auto port = std::make_unique<cObjectPort>();
-      if (!readPortFields(body, *port, error)) {
-        return nullptr;
-      }
-      object = std::move(port);
-      break;
-    }
-    case OBJ_PORT_DIN: {
-      auto port = std::make_unique<cObjectDInput>();
-      eObjectIOState state = OBJ_IO_STATE_UNKNOWN;
-      if (!readPortFields(body, *port, error) || !readIoState(body, state, error)) {
-        return nullptr;
-      }
-      port->setInputState(state);
-      object = std::move(port);
-      break;
-    }
-    case OBJ_PORT_DOUT: {
-      auto port = std::make_unique<cObjectDOutput>();
-      eObjectIOState state = OBJ_IO_STATE_UNKNOWN;
-      if (!readPortFields(body, *port, error) || !readIoState(body, state, error)) {
-        return nullptr;
-      }
-      port->setOutputState(state);
-      object = std::move(port);
-      break;
-    }
-    case OBJ_PORT_AIN: {
-      auto port = std::make_unique<cObjectAInput>();
-      float value = 0.0f;
-      if (!readPortFields(body, *port, error) || !readFloat(body, value, error)) {
-        return nullptr;
-      }
-      port->setCalculatedValue(value);
-      object = std::move(port);
-      break;
-    }
-    case OBJ_PORT_AOUT: {
-      auto port = std::make_unique<cObjectAOutput>();
-      float value = 0.0f;
-      if (!readPortFields(body, *port, error) || !readFloat(body, value, error)) {
-        return nullptr;
-      }
-      port->setOutputValue(value);
-      object = std::move(port);
-      break;
-    }
-    case OBJ_TREND_EVENT: {
-      auto trend = std::make_unique<cObjectTrend>();
-      uint32_t seq = 0;
-      uint32_t serial = 0;
-      uint32_t portId = 0;
-      float value = 0.0f;
-      if (!body.u32(seq) || !body.u32(serial) || !body.u32(portId) || !body.f32(value)) {
-        error = "truncated trend event";
-        return nullptr;
-      }
-      trend->setTrendSeqNum(seq);
-      trend->setDeviceSerial(serial);
-      trend->setPortId(portId);
-      trend->setCalculatedValue(value);
-      object = std::move(trend);
-      break;
-    }
-    default:
-      if (type >= OBJ_NUM_OBJECT_TYPES) {
-        error = "unknown object type " + std::to_string(type);
-        return nullptr;
-      }
-      object = std::make_unique<cObject>(static_cast<eObjectTypes>(type));
-      break;
+  if (const PortCodec* codec = portCodecOf(type)) {
+    object = codec->read(body, error);
+  } else if (type == OBJ_TREND_EVENT) {
+    object = readTrendBody(body, error);
+  } else if (type < OBJ_NUM_OBJECT_TYPES) {
+    object = std::make_unique<cObject>(static_cast<eObjectTypes>(type));
+  } else {
+    error = "unknown object type " + std::to_string(type);
+    return nullptr;
+  }
+  if (object == nullptr) {
+    return nullptr;
   }
   if (body.left() != 0) {
     error = "object of type " + std::to_string(type) + " has " + std::to_string(body.left()) +
