@@ -1,17 +1,8 @@
 #include "coolingModes.h"
 
 const char* coolingModeName(eCoolingModeState mode) {
-  switch (mode) {
-    case noCoolingModeState:
-      return "no cooling";
-    case freeAirCoolingModeState:
-      return "free air";
-    case aircon1CoolingModeState:
-      return "single aircon";
-    case aircon2CoolingModeState:
-      return "two aircon";
-    case emergencyCoolingModeState:
-      return "emergency";
-  }
-  return "unknown";
+  // By value: noCoolingModeState is 0, emergencyCoolingModeState 4.
+  static const char* const kNames[] = {"no cooling", "free air", "single aircon", "two aircon",
+                                       "emergency"};
+  return mode <= emergencyCoolingModeState ? kNames[mode] : "unknown";
 }

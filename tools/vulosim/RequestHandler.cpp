@@ -26,37 +26,26 @@ void startReply(const Frame& request, FrameKind kind, Frame& reply) {
 
 }  // namespace
 
+namespace {
+
+// A new port object of `PortClass` holding `value` through `set`.
+template <typename PortClass, typename Value>
+std::unique_ptr<cObjectPort> portHolding(void (PortClass::*set)(Value), Value value) {
+  auto port = std::make_unique<PortClass>();
+  ((*port).*set)(value);
+  return port;
+}
+
+}  // namespace
+
 std::unique_ptr<cObject> makePortObject(const SitePort& port) {
-  std::unique_ptr<cObjectPort> object;
-  switch (port.type) {
-    case PORT_TYPE_ANALOG_IN: {
-      auto ain = std::make_unique<cObjectAInput>();
-      ain->setCalculatedValue(port.value);
-      object = std::move(ain);
-      break;
-    }
-    case PORT_TYPE_ANALOG_OUT: {
-      auto aout = std::make_unique<cObjectAOutput>();
-      aout->setOutputValue(port.value);
-      object = std::move(aout);
-      break;
-    }
-    case PORT_TYPE_DISCRETE_IN: {
-      auto din = std::make_unique<cObjectDInput>();
-      din->setInputState(port.state);
-      object = std::move(din);
-      break;
-    }
-    case PORT_TYPE_DISCRETE_OUT: {
-      auto dout = std::make_unique<cObjectDOutput>();
-      dout->setOutputState(port.state);
-      object = std::move(dout);
-      break;
-    }
-    case PORT_TYPE_NONE:
-      object = std::make_unique<cObjectPort>();
-      break;
-  }
+  std::unique_ptr<cObjectPort> object =
+      port.type == PORT_TYPE_ANALOG_IN ? portHolding(&cObjectAInput::setCalculatedValue, port.value)
+      : port.type == PORT_TYPE_ANALOG_OUT ? portHolding(&cObjectAOutput::setOutputValue, port.value)
+      : port.type == PORT_TYPE_DISCRETE_IN ? portHolding(&cObjectDInput::setInputState, port.state)
+      : port.type == PORT_TYPE_DISCRETE_OUT
+          ? portHolding(&cObjectDOutput::setOutputState, port.state)
+          : std::make_unique<cObjectPort>();
   object->setDeviceSerial(port.deviceSerial);
   object->setPortId(port.portId);
   object->setPortLabel(port.label.c_str());

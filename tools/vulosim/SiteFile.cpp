@@ -1,6 +1,7 @@
 #include "SiteFile.h"
 
 #include <cstdint>
+#include <functional>
 #include <set>
 
 #include "NumberText.h"
@@ -22,6 +23,10 @@ class SiteReader : public XmlDocumentReader {
  private:
   bool readDevice(const xmlNode* device);
   bool readPort(const xmlNode* portNode, uint32_t serial);
+  // Reads every child of `parent` with `read`; each must be an element
+  // `name` (white space and comments aside). `in` names the parent.
+  bool forEachChild(const xmlNode* parent, const char* name, const std::string& in,
+                    const std::function<bool(const xmlNode*)>& read);
   bool unsignedAttribute(const xmlNode* node, const char* name, const std::string& where,
                          uint32_t& value);
 
@@ -42,24 +47,28 @@ bool SiteReader::unsignedAttribute(const xmlNode* node, const char* name, const 
   return true;
 }
 
-bool SiteReader::read(const xmlNode* root) {
-  if (!checkDocumentElement(root, "site")) {
-    return false;
-  }
-  for (const xmlNode* child = root->children; child; child = child->next) {
+bool SiteReader::forEachChild(const xmlNode* parent, const char* name, const std::string& in,
+                              const std::function<bool(const xmlNode*)>& read) {
+  for (const xmlNode* child = parent->children; child; child = child->next) {
     if (isIgnorableXmlNode(child)) {
       continue;
     }
-    if (!isElement(child) || xmlNodeName(child) != "device") {
+    if (!isElement(child) || xmlNodeName(child) != name) {
       return fail(child, "unexpected " +
                              (isElement(child) ? "element <" + xmlNodeName(child) + ">" : "text") +
-                             " in <site>, expected <device>");
+                             " in " + in + ", expected <" + name + ">");
     }
-    if (!readDevice(child)) {
+    if (!read(child)) {
       return false;
     }
   }
   return true;
+}
+
+bool SiteReader::read(const xmlNode* root) {
+  return checkDocumentElement(root, "site") &&
+         forEachChild(root, "device", "<site>",
+                      [this](const xmlNode* device) { return readDevice(device); });
 }
 
 bool SiteReader::readDevice(const xmlNode* device) {
@@ -71,20 +80,8 @@ bool SiteReader::readDevice(const xmlNode* device) {
   if (!mSerialsSeen.insert(serial).second) {
     return fail(device, "device " + std::to_string(serial) + " is listed twice");
   }
-  for (const xmlNode* child = device->children; child; child = child->next) {
-    if (isIgnorableXmlNode(child)) {
-      continue;
-    }
-    if (!isElement(child) || xmlNodeName(child) != "port") {
-      return fail(child, "unexpected " +
-                             (isElement(child) ? "element <" + xmlNodeName(child) + ">" : "text") +
-                             " in device " + std::to_string(serial) + ", expected <port>");
-    }
-    if (!readPort(child, serial)) {
-      return false;
-    }
-  }
-  return true;
+  return forEachChild(device, "port", "device " + std::to_string(serial),
+                      [this, serial](const xmlNode* port) { return readPort(port, serial); });
 }
 
 bool SiteReader::readPort(const xmlNode* portNode, uint32_t serial) {

@@ -11,31 +11,15 @@ bool isDigitalPort(ePortType type) {
 }
 
 const char* portTypeName(ePortType type) {
-  switch (type) {
-    case PORT_TYPE_ANALOG_IN:
-      return "ain";
-    case PORT_TYPE_ANALOG_OUT:
-      return "aout";
-    case PORT_TYPE_DISCRETE_IN:
-      return "din";
-    case PORT_TYPE_DISCRETE_OUT:
-      return "dout";
-    case PORT_TYPE_NONE:
-      break;
-  }
-  return "none";
+  // By value: PORT_TYPE_NONE is 0, PORT_TYPE_ANALOG_OUT 4.
+  static const char* const kNames[] = {"none", "din", "dout", "ain", "aout"};
+  return type <= PORT_TYPE_ANALOG_OUT ? kNames[type] : "none";
 }
 
 const char* ioStateName(eObjectIOState state) {
-  switch (state) {
-    case OBJ_IO_STATE_SET:
-      return "SET";
-    case OBJ_IO_STATE_CLEAR:
-      return "CLEAR";
-    case OBJ_IO_STATE_UNKNOWN:
-      break;
-  }
-  return "UNKNOWN";
+  // By value: OBJ_IO_STATE_UNKNOWN is 0, OBJ_IO_STATE_CLEAR 2.
+  static const char* const kNames[] = {"UNKNOWN", "SET", "CLEAR"};
+  return state <= OBJ_IO_STATE_CLEAR ? kNames[state] : "UNKNOWN";
 }
 
 bool sameAnalogueValue(float a, float b) {

@@ -140,7 +140,7 @@ bool sendAll(int fd, const std::vector<uint8_t>& bytes) {
 
 struct cObjectClient::Impl {
   struct Outgoing {
-    uint64_t generation;  // the connection it was queued for
+    uint64_t generation = 0;  // the connection it was queued for
     std::vector<uint8_t> bytes;
   };
   // One get() waiting for its reply; lives on the caller's stack.
@@ -320,15 +320,24 @@ struct cObjectClient::Impl {
 
   // ---- transmitter -------------------------------------------------------
 
+  // Waits under `lock` until `queue` holds an item or the client stops; takes
+  // the item. False when stopping.
+  template <typename Queue>
+  bool takeNext(std::unique_lock<std::mutex>& lock, std::condition_variable& changed, Queue& queue,
+                typename Queue::value_type& item) {
+    changed.wait(lock, [&] { return stopping || !queue.empty(); });
+    if (stopping) {
+      return false;
+    }
+    item = std::move(queue.front());
+    queue.pop_front();
+    return true;
+  }
+
   void transmitLoop() {
     std::unique_lock<std::mutex> lock(mutex);
-    for (;;) {
-      sendChanged.wait(lock, [&] { return stopping || !sendQueue.empty(); });
-      if (stopping) {
-        return;
-      }
-      Outgoing item = std::move(sendQueue.front());
-      sendQueue.pop_front();
+    Outgoing item;
+    while (takeNext(lock, sendChanged, sendQueue, item)) {
       if (item.generation != generation || fd < 0) {
         continue;
       }
@@ -409,13 +418,8 @@ struct cObjectClient::Impl {
 
   void deliverLoop() {
     std::unique_lock<std::mutex> lock(mutex);
-    for (;;) {
-      deliveryChanged.wait(lock, [&] { return stopping || !deliveryQueue.empty(); });
-      if (stopping) {
-        return;
-      }
-      vulowire::Frame frame = std::move(deliveryQueue.front());
-      deliveryQueue.pop_front();
+    vulowire::Frame frame;
+    while (takeNext(lock, deliveryChanged, deliveryQueue, frame)) {
       deliveryChanged.notify_all();  // room for the receiver
       std::vector<cObjectListener*> targets = listeners;
       lock.unlock();
