@@ -139,6 +139,26 @@ TEST_F(ConfigAttackTest, EntityExpansionBombIsRefused) {
   EXPECT_EQ(coolingPullIn, 25.0f);
 }
 
+// Each limit of the entity budget holds on its own: 2 MB of text behind 200
+// references, far below the node limit, is refused by the text limit.
+// Without it, a few large entities nested a few levels deep would expand to
+// gigabytes through a few thousand nodes.
+TEST_F(ConfigAttackTest, LargeTextBehindFewReferencesIsRefused) {
+  std::string bomb = "<?xml version=\"1.0\"?>\n<!DOCTYPE config [\n  <!ENTITY a \"" +
+                     std::string(10000, 'y') + "\">\n  <!ENTITY b \"";
+  for (int i = 0; i < 200; ++i) {
+    bomb += "&a;";
+  }
+  bomb +=
+      "\">\n]>\n<config><internalProbeLabel>&b;</internalProbeLabel>"
+      "<goalTemperature>21</goalTemperature></config>\n";
+  EXPECT_EQ(read(bomb, "<config><coolingPullIn>25</coolingPullIn></config>"),
+            "Failed to open xml file\n");
+  EXPECT_TRUE(setupCalls.empty());
+  EXPECT_EQ(goalTemperature, 0.0f);
+  EXPECT_EQ(coolingPullIn, 25.0f);
+}
+
 // The classic nested bomb is stopped by the parser itself.
 TEST_F(ConfigAttackTest, NestedEntityBombIsRefused) {
   std::string bomb = "<?xml version=\"1.0\"?>\n<!DOCTYPE config [\n <!ENTITY l0 \"lol\">\n";
