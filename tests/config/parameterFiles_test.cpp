@@ -118,6 +118,7 @@ TEST_F(ParameterFilesTest, ConversionsKeepTheirOddities) {
               "<aircon2MinimumRunTimeValue> +12xyz</aircon2MinimumRunTimeValue>"
               "<hiTemperaturePullIn></hiTemperaturePullIn>"
               "<fanRampUpTimeValue>99999999999</fanRampUpTimeValue>"
+              "<fanRampDownTimeValue>-99999999999</fanRampDownTimeValue>"
               "<coolingPullIn>1e1</coolingPullIn><aircon1PullIn>  2,5</aircon1PullIn>"));
   EXPECT_EQ(useFreeAir, 1);        // low 8 bits of 257
   EXPECT_EQ(useFanInHiTemp, 255);  // low 8 bits of -1
@@ -126,7 +127,8 @@ TEST_F(ParameterFilesTest, ConversionsKeepTheirOddities) {
   EXPECT_EQ(aircon1MinimumRunTimeValue, 4294967295u);
   EXPECT_EQ(aircon2MinimumRunTimeValue, 12u);
   EXPECT_FLOAT_EQ(hiTemperaturePullIn, 0.0f);
-  EXPECT_EQ(fanRampUpTimeValue, 2147483647u);  // saturates as on the 32-bit target
+  EXPECT_EQ(fanRampUpTimeValue, 2147483647u);    // saturates as on the 32-bit target
+  EXPECT_EQ(fanRampDownTimeValue, 2147483648u);  // INT_MIN, saturated the same way
   EXPECT_FLOAT_EQ(coolingPullIn, 10.0f);
   EXPECT_FLOAT_EQ(aircon1PullIn, 2.0f);  // "." is the only decimal separator
 }
