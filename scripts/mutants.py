@@ -14,6 +14,10 @@ directory):
                                 selects, one a line; exit 1 when it selects
                                 none or a test that is not a program built
                                 in BUILD_DIR
+  union BUILD_DIR REGEX...      one regex that selects every test the REGEXes
+                                select, and only those; exit 1 when ctest
+                                cannot take it (CMake's regexes allow few
+                                groups)
   report RESULTS MIN_RATE       the table and the kill rates; exit 1 below
                                 MIN_RATE percent
 """
@@ -163,13 +167,32 @@ def cmd_apply(path, mutant_id):
     sys.exit(f"{mutant_id}: no such entry")
 
 
-def cmd_targets(build_dir, regex):
-    """The executables the selected tests run are the build targets: every
-    program is built into BUILD_DIR/bin under its target's name."""
+def test_names(build_dir, regex):
     listing = subprocess.run(
         ["ctest", "--test-dir", build_dir, "-R", regex, "--show-only=json-v1"],
         check=True, capture_output=True, text=True).stdout
-    tests = json.loads(listing).get("tests", [])
+    return json.loads(listing).get("tests", [])
+
+
+def cmd_union(build_dir, *regexes):
+    """Alternatives need no group of their own: "|" binds loosest."""
+    distinct = list(dict.fromkeys(regexes))
+    wanted = set()
+    for regex in distinct:
+        wanted.update(t["name"] for t in test_names(build_dir, regex))
+    joined = "|".join(distinct)
+    if {t["name"] for t in test_names(build_dir, joined)} != wanted:
+        print("the tests of the mutants, together, make a regex that ctest cannot take",
+              file=sys.stderr)
+        return 1
+    print(joined)
+    return 0
+
+
+def cmd_targets(build_dir, regex):
+    """The executables the selected tests run are the build targets: every
+    program is built into BUILD_DIR/bin under its target's name."""
+    tests = test_names(build_dir, regex)
     if not tests:
         print(f"no test matches '{regex}'", file=sys.stderr)
         return 1
@@ -238,6 +261,7 @@ def main(argv):
         "show": (cmd_show, 1, 2),
         "apply": (cmd_apply, 2, 2),
         "targets": (cmd_targets, 2, 2),
+        "union": (cmd_union, 2, 1000),
         "report": (lambda path, rate: cmd_report(path, float(rate)), 2, 2),
     }
     if len(argv) < 2 or argv[1] not in commands:
