@@ -16,8 +16,8 @@
 #include <gtest/gtest.h>
 
 #include "CqTranslator.h"
-#include "FakeObjectServer.h"
 #include "LogCapture.h"
+#include "LoopbackServer.h"
 
 namespace {
 
@@ -115,10 +115,11 @@ void answerTwoPorts(const Frame& request, Frame& reply, bool leadWithNonPort) {
 
 TEST(BridgeFakeServer, ReplyStartingWithSomethingElseThanAPortYieldsNoPort) {
   for (bool leadWithNonPort : {false, true}) {
-    FakeObjectServer server([&](const Frame& request, Frame& reply) {
+    LoopbackServer server;
+    ASSERT_TRUE(server.start());
+    server.script([&](const Frame& request, Frame& reply) {
       answerTwoPorts(request, reply, leadWithNonPort);
     });
-    ASSERT_GT(server.port(), 0);
     auto translator = translatorOn(server.port());
     cObjectDOutput* unit = translator->getAirconControlPortFromPortLabel("fake");
     cObjectAOutput* fan = translator->getFanControlPortFromPortLabel("fake");
@@ -127,7 +128,7 @@ TEST(BridgeFakeServer, ReplyStartingWithSomethingElseThanAPortYieldsNoPort) {
       EXPECT_EQ(unit, nullptr);
       EXPECT_EQ(fan, nullptr);
       EXPECT_EQ(probe, nullptr);
-      EXPECT_EQ(server.fetchesSeen(), 0);
+      EXPECT_EQ(server.requestCount(FrameKind::FetchRequest), 0u);
     } else {
       // The same ports without the leading object are found: the first
       // output, the last probe.
@@ -137,7 +138,7 @@ TEST(BridgeFakeServer, ReplyStartingWithSomethingElseThanAPortYieldsNoPort) {
       EXPECT_EQ(unit->getPortId(), 1u);
       EXPECT_EQ(fan->getPortId(), 1u);
       EXPECT_EQ(probe->getPortId(), 2u);
-      EXPECT_EQ(server.fetchesSeen(), 4);
+      EXPECT_EQ(server.requestCount(FrameKind::FetchRequest), 4u);
     }
     delete unit;
     delete fan;
@@ -148,7 +149,9 @@ TEST(BridgeFakeServer, ReplyStartingWithSomethingElseThanAPortYieldsNoPort) {
 TEST(BridgeFakeServer, FailedFetchEndsTheWalkWithNoPort) {
   // Fetches of port 2 find nothing; fetches of a digital output are
   // answered with an analogue input.
-  FakeObjectServer server([](const Frame& request, Frame& reply) {
+  LoopbackServer server;
+  ASSERT_TRUE(server.start());
+  server.script([](const Frame& request, Frame& reply) {
     const cObjectPort* asked = firstPortOf(request);
     if (request.kind == FrameKind::FetchRequest && asked != nullptr) {
       if (asked->getPortId() == 2) {
@@ -161,7 +164,6 @@ TEST(BridgeFakeServer, FailedFetchEndsTheWalkWithNoPort) {
     }
     answerTwoPorts(request, reply, false);
   });
-  ASSERT_GT(server.port(), 0);
   auto translator = translatorOn(server.port());
   LogCapture log;
 
@@ -169,7 +171,7 @@ TEST(BridgeFakeServer, FailedFetchEndsTheWalkWithNoPort) {
   EXPECT_EQ(translator->getProbePortFromPortLabel("fake"), nullptr);
   EXPECT_EQ(log.take(),
             (std::vector<std::string>{"we have rx_out", "The Return Probe Port is NULL"}));
-  EXPECT_EQ(server.fetchesSeen(), 2);
+  EXPECT_EQ(server.requestCount(FrameKind::FetchRequest), 2u);
 
   // An answer of another class is no port either, on every attempt.
   EXPECT_FALSE(translator->setupFirstAircon("fake"));
@@ -210,14 +212,15 @@ TEST(BridgeFakeServer, WithoutAServerEveryAttemptGetsNoReply) {
 TEST(BridgeFakeServer, ATrendDeliveredWhileAReadIsOutWins) {
   constexpr float kPolled = 20.0f;
   constexpr float kPushed = 25.0f;
-  std::atomic<FakeObjectServer*> self{nullptr};
   std::atomic<cObjectAInput*> internal{nullptr};
-  FakeObjectServer server([&](const Frame& request, Frame& reply) {
+  LoopbackServer server;
+  ASSERT_TRUE(server.start());
+  server.script([&](const Frame& request, Frame& reply) {
     const cObjectPort* asked = firstPortOf(request);
     if (request.kind != FrameKind::FetchRequest || asked == nullptr) {
       return;
     }
-    if (asked->getPortId() == 1 && self.load()->pushTrendNow(7, 1, kPushed, 0xfff00001u)) {
+    if (asked->getPortId() == 1 && server.pushTrend(7, 1, kPushed, 0xfff00001u)) {
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
       while (internal.load()->getCalculatedValue() != kPushed &&
              std::chrono::steady_clock::now() < deadline) {
@@ -230,8 +233,6 @@ TEST(BridgeFakeServer, ATrendDeliveredWhileAReadIsOutWins) {
     answer->setCalculatedValue(kPolled);
     reply.objects.push_back(std::move(answer));
   });
-  ASSERT_GT(server.port(), 0);
-  self.store(&server);
   auto translator = translatorOn(server.port());
   for (uint32_t portId : {1u, 2u}) {
     auto* probe = new cObjectAInput();
@@ -251,14 +252,28 @@ TEST(BridgeFakeServer, ATrendDeliveredWhileAReadIsOutWins) {
 }
 
 TEST(BridgeFakeServer, DestroyedTranslatorGetsNoMoreMessages) {
-  FakeObjectServer server(
-      [](const Frame& request, Frame& reply) { answerTwoPorts(request, reply, false); },
-      /*keepPushingTrends=*/true);
-  ASSERT_GT(server.port(), 0);
+  LoopbackServer server;
+  ASSERT_TRUE(server.start());
+  server.script([](const Frame& request, Frame& reply) { answerTwoPorts(request, reply, false); });
   auto translator = translatorOn(server.port());
-  // The fake's trends are for serial 7, port 1; the probe walk takes port 2.
   ASSERT_TRUE(translator->setupInternalProbe("fake"));
   SetUpObjects made(*translator);
+  // Trend events for serial 7, port 1 (the probe walk took port 2), valued
+  // by their number, one after the other until the end.
+  struct Stream {
+    LoopbackServer& server;
+    std::atomic<bool> pushing{true};
+    std::thread thread{[this] {
+      for (uint32_t seq = 1; pushing.load(); ++seq) {
+        server.pushTrend(7, 1, static_cast<float>(seq), seq);
+        std::this_thread::yield();  // lets the server thread at the socket too
+      }
+    }};
+    ~Stream() {
+      pushing.store(false);
+      thread.join();
+    }
+  } stream{server};
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (lastTrend.load() < 100 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -6,16 +6,11 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "DaemonSite.h"
 
 namespace {
-
-constexpr int kStopMs = 5000;
 
 class DaemonTest : public ::testing::Test {
  protected:
@@ -25,19 +20,10 @@ class DaemonTest : public ::testing::Test {
     ASSERT_TRUE(site.serverSays("connected 1"));
   }
 
-  // SIGTERM, and the daemon's exit status.
-  int stopDaemon(int sig = SIGTERM) {
-    site.daemon().sendSignal(sig);
-    auto status = site.daemon().wait(kStopMs);
-    return status ? *status : -1;
-  }
-
   // The status file the daemon left names it, the time of its last write
   // and the state it was in then.
   void expectLastStatus(const std::string& state) {
-    std::ifstream in(site.runDir() + "/status");
-    const std::string status((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
+    const std::string status = site.readStatus();
     EXPECT_NE(status.find("\"state\": \"" + state + "\""), std::string::npos) << status;
     EXPECT_NE(status.find("\"pid\": " + std::to_string(site.daemon().pid()) + ","),
               std::string::npos);
@@ -46,10 +32,6 @@ class DaemonTest : public ::testing::Test {
     ASSERT_NE(stamp, std::string::npos);
     EXPECT_LE(std::labs(std::atol(status.c_str() + stamp + stampKey.size()) - std::time(nullptr)),
               60);
-  }
-
-  void removeConfig(const std::string& relativePath) {
-    std::filesystem::remove(site.etcDir() + "/" + relativePath);
   }
 
   DaemonSite site;
@@ -69,7 +51,7 @@ TEST_F(DaemonTest, ProbeChangesSwitchTheAirconOnAndOff) {
   EXPECT_TRUE(site.serverSays("dout ac-1 SET"));
   site.server().writeLine("ain t-int 20");
   EXPECT_TRUE(site.serverSays("dout ac-1 CLEAR"));
-  EXPECT_EQ(stopDaemon(), 0);
+  EXPECT_EQ(site.stopDaemon(), 0);
 }
 
 // 2. Rotation: the unit that cools alone alternates between cycles.
@@ -91,7 +73,7 @@ TEST_F(DaemonTest, RotationAlternatesTheUnits) {
   site.server().writeLine("ain t-int 20");
   EXPECT_TRUE(site.serverSays("dout ac-1 CLEAR"));
   EXPECT_EQ(site.server().countLines("dout ac-2 SET"), 1u);
-  EXPECT_EQ(stopDaemon(), 0);
+  EXPECT_EQ(site.stopDaemon(), 0);
 }
 
 // 3. Emergency at start-up: the second pass switches unit 2, then unit 1.
@@ -110,7 +92,7 @@ TEST_F(DaemonTest, EmergencyAtStartRunsBothUnits) {
   ASSERT_TRUE(site.startDaemon());
   ASSERT_TRUE(site.serverSays("dout ac-2 SET"));
   ASSERT_TRUE(site.serverSays("dout ac-1 SET"));  // after unit 2
-  EXPECT_EQ(stopDaemon(SIGINT), 0);
+  EXPECT_EQ(site.stopDaemon(SIGINT), 0);
   expectLastStatus("stopped");
 }
 
@@ -135,16 +117,16 @@ TEST_F(DaemonTest, IncompleteSetupIdlesAndStopsAtOnce) {
 // 5. Every configuration file missing: one message each, the daemon stays
 //    up (idle) and stops cleanly.
 TEST_F(DaemonTest, MissingFilesAreReportedAndTheDaemonKeepsGoing) {
-  removeConfig("frigel.conf");
-  removeConfig("frigel/frigelconfig.xml");
-  removeConfig("frigel/frigelConstants.xml");
+  site.removeEtcFile("frigel.conf");
+  site.removeEtcFile("frigel/frigelconfig.xml");
+  site.removeEtcFile("frigel/frigelConstants.xml");
   start();
   EXPECT_TRUE(
       site.daemon().waitForLine("Failed to load input file " + site.etcDir() + "/frigel.conf"));
   EXPECT_TRUE(site.daemon().waitForLine("Failed to open xml file"));
   EXPECT_TRUE(site.daemon().waitForLine("Failed to open xml file"));
   EXPECT_TRUE(site.daemon().running());
-  EXPECT_EQ(stopDaemon(), 0);
+  EXPECT_EQ(site.stopDaemon(), 0);
 }
 
 // 6. A malformed constants file: its message, and control goes on with the
@@ -155,7 +137,7 @@ TEST_F(DaemonTest, MalformedConstantsFileIsReportedAndControlGoesOn) {
   start();
   EXPECT_TRUE(site.daemon().waitForLine("Failed to open xml file"));
   EXPECT_TRUE(site.serverSays("aout fan 100"));
-  EXPECT_EQ(stopDaemon(SIGINT), 0);
+  EXPECT_EQ(site.stopDaemon(SIGINT), 0);
 }
 
 // 7. The server restarts mid-run: the daemon reconnects, the re-poll
@@ -171,7 +153,7 @@ TEST_F(DaemonTest, ServerRestartIsSurvivedAndOutputsReasserted) {
   site.server().writeLine("ain t-int 20");
   EXPECT_TRUE(site.serverSays("dout ac-1 CLEAR"));
   EXPECT_TRUE(site.daemon().running());
-  EXPECT_EQ(stopDaemon(), 0);
+  EXPECT_EQ(site.stopDaemon(), 0);
 }
 
 // 8. Exact pacing, the operator's log and status: a probe change switches
@@ -190,12 +172,11 @@ TEST_F(DaemonTest, ExactPacingLogsModeChangesAndWritesTheStatus) {
   for (int attempt = 0; attempt < 100 && status.find("\"on\": true") == std::string::npos;
        ++attempt) {
     site.daemon().pump(50);
-    std::ifstream in(site.runDir() + "/status");
-    status.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    status = site.readStatus();
   }
   EXPECT_NE(status.find("\"mode\": \"single aircon\""), std::string::npos) << status;
   EXPECT_NE(status.find("{\"unit\": 1, \"on\": true, \"starts\": 1"), std::string::npos);
-  EXPECT_EQ(stopDaemon(), 0);
+  EXPECT_EQ(site.stopDaemon(), 0);
   expectLastStatus("stopped");
 }
 
@@ -215,7 +196,7 @@ TEST_F(DaemonTest, AStartSoonAfterAStopWaitsForTheMinimumOffTime) {
   ASSERT_TRUE(site.daemon().waitForLine("aircon 1 start held "));
   EXPECT_EQ(site.server().countLines("dout ac-1 SET"), 1u) << "the start is held";
   EXPECT_TRUE(site.serverSays("dout ac-1 SET"));
-  EXPECT_EQ(stopDaemon(), 0);
+  EXPECT_EQ(site.stopDaemon(), 0);
 }
 
 // 10. Two hot hours of a simulated room: the daemon holds it below the
@@ -237,7 +218,7 @@ TEST_F(DaemonTest, SimulatedHotHoursAreHeldWithBothUnits) {
                                      {"fanMinimumRunTimePreAirconValue", "300"},
                                      {"fanRampDownTimeValue", "120"}}));
   site.writeProperties("PassPeriodMicroseconds=1000\n");
-  ASSERT_TRUE(site.startServer(0, {"--model", FRIGEL_TEST_DATA_DIR "/daemon-model.xml"}));
+  ASSERT_TRUE(site.startServer({"--model", FRIGEL_TEST_DATA_DIR "/daemon-model.xml"}));
   ASSERT_TRUE(site.startDaemon());
   auto ended = site.server().wait(60000);  // the model ends the run itself
   ASSERT_TRUE(ended.has_value());
@@ -261,7 +242,7 @@ TEST_F(DaemonTest, SimulatedHotHoursAreHeldWithBothUnits) {
   // "summary aircon N run H h starts S energy E kWh" (not the unit's cycling line)
   EXPECT_GT(summaryValue("summary aircon 1 run ", 0), 0.0);
   EXPECT_GT(summaryValue("summary aircon 2 run ", 0), 0.0);
-  EXPECT_EQ(stopDaemon(), 0);
+  EXPECT_EQ(site.stopDaemon(), 0);
 }
 
 }  // namespace

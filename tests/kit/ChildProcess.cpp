@@ -1,5 +1,6 @@
 #include "ChildProcess.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -11,6 +12,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+
+#include "monotonicClock.h"
 
 extern char** environ;
 
@@ -68,13 +72,22 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::start(const std::vector<std::string>& argv,
-                         const std::map<std::string, std::string>& env) {
+                         const std::map<std::string, std::string>& env,
+                         const std::string& outputFile) {
   if (argv.empty() || mPid > 0) {
     return false;
   }
-  int in[2], out[2], err[2];
-  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0 ||
-      ::pipe2(mStopPipe, O_CLOEXEC) != 0) {
+  int in[2], out[2] = {-1, -1}, err[2] = {-1, -1};
+  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(mStopPipe, O_CLOEXEC) != 0) {
+    return false;
+  }
+  if (!outputFile.empty()) {
+    out[1] = ::open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    err[1] = out[1];
+    if (out[1] < 0) {
+      return false;
+    }
+  } else if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
     return false;
   }
   // Everything the child needs is built before fork: only async-signal-safe
@@ -125,12 +138,15 @@ bool ChildProcess::start(const std::vector<std::string>& argv,
   }
   ::close(in[0]);
   ::close(out[1]);
-  ::close(err[1]);
+  if (err[1] != out[1]) {
+    ::close(err[1]);
+  }
   mPid = pid;
   mStdin = in[1];
   mOut[kStdout] = out[0];
   mOut[kStderr] = err[0];
-  mOpen[kStdout] = mOpen[kStderr] = true;
+  mOpen[kStdout] = out[0] >= 0;
+  mOpen[kStderr] = err[0] >= 0;
   mReader = std::thread([this] { readLoop(); });
   return true;
 }
@@ -307,17 +323,85 @@ std::optional<int> ChildProcess::wait(int timeoutMs) {
     if (r < 0 || remainingMs(deadline) == 0) {
       return std::nullopt;
     }
-    ::usleep(static_cast<useconds_t>(std::min(remainingMs(deadline), 5)) * 1000);
+    // A child's output ends when it does: while it is open, the wait sleeps
+    // until it closes (looking again now and then, in case something the
+    // child started holds it), so a long run costs no wake-ups.
+    std::unique_lock<std::mutex> lock(mMutex);
+    if (mOpen[kStdout] || mOpen[kStderr]) {
+      mArrived.wait_for(lock, std::chrono::milliseconds(std::min(remainingMs(deadline), 100)),
+                        [&] { return !mOpen[kStdout] && !mOpen[kStderr]; });
+    } else {
+      lock.unlock();
+      ::usleep(static_cast<useconds_t>(std::min(remainingMs(deadline), 5)) * 1000);
+    }
   }
 }
 
-void ChildProcess::stop() {
-  if (mPid <= 0 || mExitStatus) {
-    return;
+int ChildProcess::stop(int graceMs) {
+  if (mPid <= 0) {
+    return -1;
   }
-  ::kill(mPid, SIGTERM);
-  if (!wait(1000)) {
-    ::kill(mPid, SIGKILL);
-    wait(2000);
+  if (!mExitStatus) {
+    ::kill(mPid, SIGTERM);
+    if (!wait(graceMs)) {
+      ::kill(mPid, SIGKILL);
+      wait(2000);
+    }
   }
+  return mExitStatus.value_or(-1);
+}
+
+int64_t processCpuNanoseconds(pid_t pid) {
+  clockid_t clock;
+  timespec used = {};
+  if (clock_getcpuclockid(pid, &clock) != 0 || clock_gettime(clock, &used) != 0) {
+    return -1;
+  }
+  return nanosecondsOf(used);
+}
+
+std::map<pid_t, int64_t> threadCpuNanoseconds(pid_t pid) {
+  std::map<pid_t, int64_t> result;
+  const std::string taskDir = "/proc/" + std::to_string(pid) + "/task";
+  DIR* dir = ::opendir(taskDir.c_str());
+  if (dir == nullptr) {
+    return result;
+  }
+  while (dirent* entry = ::readdir(dir)) {
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') {
+      continue;
+    }
+    std::ifstream schedstat(taskDir + "/" + entry->d_name + "/schedstat");
+    int64_t onCpuNs = 0;
+    if (schedstat >> onCpuNs) {
+      result[static_cast<pid_t>(std::atol(entry->d_name))] = onCpuNs;
+    }
+  }
+  ::closedir(dir);
+  return result;
+}
+
+namespace {
+
+// A memory figure in KiB from /proc/PID/status, by its field name with the
+// colon ("VmRSS:"); -1 when unknown.
+long statusKib(pid_t pid, const std::string& field) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.compare(0, field.size(), field) == 0) {
+      return std::atol(line.c_str() + field.size());
+    }
+  }
+  return -1;
+}
+
+}  // namespace
+
+long residentKib(pid_t pid) {
+  return statusKib(pid, "VmRSS:");
+}
+
+long peakResidentKib(pid_t pid) {
+  return statusKib(pid, "VmHWM:");
 }

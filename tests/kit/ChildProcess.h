@@ -1,13 +1,16 @@
-// A child process for end-to-end tests: its standard input is a pipe the
-// test writes lines to; its standard output and error are read by a
-// background thread into one line history per stream, so a chatty child
-// never blocks on a full pipe whether or not the test is reading.
+// A child process for end-to-end tests and the benchmarks: its standard
+// input is a pipe the caller writes lines to; its standard output and error
+// are read by a background thread into one line history per stream, so a
+// chatty child never blocks on a full pipe whether or not anyone is
+// reading (or they go to a file). Below it, what /proc tells about a
+// running process.
 #ifndef FRIGEL_TESTS_CHILDPROCESS_H
 #define FRIGEL_TESTS_CHILDPROCESS_H
 
 #include <sys/types.h>
 
 #include <condition_variable>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -27,9 +30,12 @@ class ChildProcess {
 
   // Starts argv[0] with the given arguments (through FRIGEL_TEST_EMULATOR when
   // that is set, see ChildProcess.cpp); `env` entries are added to (or
-  // replace) the test's own environment, and an empty value removes one.
+  // replace) the caller's own environment, and an empty value removes one.
+  // With an `outputFile`, standard output and error go to that file
+  // (created or emptied) instead of the histories.
   bool start(const std::vector<std::string>& argv,
-             const std::map<std::string, std::string>& env = {});
+             const std::map<std::string, std::string>& env = {},
+             const std::string& outputFile = "");
   bool running();
   pid_t pid() const { return mPid; }
 
@@ -55,8 +61,9 @@ class ChildProcess {
   // Waits for the child to end; its exit status (128 + signal when killed
   // by one), or nullopt on time-out.
   std::optional<int> wait(int timeoutMs = 5000);
-  // SIGTERM, then SIGKILL if it does not end within a second.
-  void stop();
+  // SIGTERM, then SIGKILL if it does not end within `graceMs`. Its exit
+  // status (as wait()), or -1 when it never started.
+  int stop(int graceMs = 1000);
 
  private:
   template <typename Match>
@@ -77,5 +84,15 @@ class ChildProcess {
   bool mOpen[2] = {false, false};
   std::optional<int> mExitStatus;
 };
+
+// CPU time of the whole process (every thread), in nanoseconds; -1 when the
+// process is gone.
+int64_t processCpuNanoseconds(pid_t pid);
+// CPU time of each thread of the process by thread id, in nanoseconds (from
+// /proc/PID/task/TID/schedstat).
+std::map<pid_t, int64_t> threadCpuNanoseconds(pid_t pid);
+// Resident memory (VmRSS), and its peak (VmHWM), in KiB; -1 when unknown.
+long residentKib(pid_t pid);
+long peakResidentKib(pid_t pid);
 
 #endif

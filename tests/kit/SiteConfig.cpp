@@ -1,6 +1,8 @@
 #include "SiteConfig.h"
 
-#include <unistd.h>
+#include <memory>
+
+#include "LoopbackServer.h"
 
 const char* const kDaemonSiteFile = FRIGEL_TEST_DATA_DIR "/daemon-site.xml";
 
@@ -14,10 +16,9 @@ const char* const kSiteLogProperties =
     "log4cpp.appender.console.layout=PatternLayout\n"
     "log4cpp.appender.console.layout.ConversionPattern=%p %c: %m%n\n";
 
-namespace {
+const char* const kRepollEverySecond = "SyncTime=1\n";
 
-constexpr int kRestartAttempts = 50;
-constexpr useconds_t kRestartPauseMicroseconds = 100 * 1000;
+namespace {
 
 ConfigElements merged(ConfigElements base, const ConfigElements& overrides) {
   for (const auto& [name, text] : overrides) {
@@ -85,27 +86,42 @@ std::string siteRunDir(const std::string& etcDir) {
   return etcDir + "/run";
 }
 
-bool startSiteDaemon(ChildProcess& daemon, const std::string& etcDir, int serverPort,
-                     const std::vector<std::string>& wrapper,
-                     const std::map<std::string, std::string>& extraEnv) {
-  std::vector<std::string> argv = wrapper;
-  argv.push_back(FRIGEL_BIN_DIR "/frigel");
-  std::map<std::string, std::string> env = extraEnv;
-  env["FRIGEL_ETC"] = etcDir;
-  // The status file stays in the temporary folder, never in /run.
-  env["FRIGEL_RUN"] = siteRunDir(etcDir);
-  env["VULOD_PORT"] = std::to_string(serverPort);
-  return daemon.start(argv, env);
+void addDaemonSitePorts(LoopbackServer& server) {
+  // As in tests/data/daemon-site.xml.
+  auto port = [](std::unique_ptr<cObjectPort> made, uint32_t serial, uint32_t id,
+                 const char* label) {
+    made->setDeviceSerial(serial);
+    made->setPortId(id);
+    made->setPortLabel(label);
+    return made;
+  };
+  auto probe = [&](uint32_t id, const char* label, float value) {
+    auto input = std::make_unique<cObjectAInput>();
+    input->setCalculatedValue(value);
+    return port(std::move(input), 1001, id, label);
+  };
+  auto aircon = [&](uint32_t id, const char* label) {
+    auto output = std::make_unique<cObjectDOutput>();
+    output->setOutputState(OBJ_IO_STATE_CLEAR);
+    return port(std::move(output), 2002, id, label);
+  };
+  auto fan = std::make_unique<cObjectAOutput>();
+  fan->setOutputValue(50);
+  server.addPort(probe(1, "t-int", 20));
+  server.addPort(probe(2, "t-ext", 15));
+  server.addPort(aircon(1, "ac-1"));
+  server.addPort(aircon(2, "ac-2"));
+  server.addPort(port(std::move(fan), 2002, 3, "fan"));
 }
 
-bool restartSiteServer(std::unique_ptr<VulosimProcess>& server, const std::string& siteFile,
-                       int port) {
-  for (int attempt = 0; attempt < kRestartAttempts; ++attempt) {
-    server.reset(new VulosimProcess);
-    if (server->startSite(siteFile, {}, port)) {
-      return true;
-    }
-    ::usleep(kRestartPauseMicroseconds);  // the port may still be held
-  }
-  return false;
+bool startSiteDaemon(ChildProcess& daemon, const std::string& etcDir, int serverPort,
+                     const SiteDaemonOptions& options) {
+  std::vector<std::string> argv = options.wrapper;
+  argv.push_back(options.program);
+  std::map<std::string, std::string> env = options.extraEnv;
+  env["FRIGEL_ETC"] = etcDir;
+  // The status file stays in the configuration folder, never in /run.
+  env["FRIGEL_RUN"] = siteRunDir(etcDir);
+  env["VULOD_PORT"] = std::to_string(serverPort);
+  return daemon.start(argv, env, options.outputFile);
 }

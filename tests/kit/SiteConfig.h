@@ -1,19 +1,19 @@
 // The daemon test site (tests/data/daemon-site.xml: probes t-int and t-ext,
-// air conditioners ac-1 and ac-2, a fan labelled fan) for tests that run the
-// real daemon against the real simulator: the daemon's configuration files
-// for it, and the start-up of both programs.
+// air conditioners ac-1 and ac-2, a fan labelled fan) for the end-to-end
+// tests and the benchmarks: the daemon's configuration files for it, the
+// same five ports for a loopback server, and the start-up of the daemon.
 #ifndef FRIGEL_TESTS_SITECONFIG_H
 #define FRIGEL_TESTS_SITECONFIG_H
 
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "ChildProcess.h"
-#include "VulosimProcess.h"
 
-// The site file the simulator serves and the default settings name.
+class LoopbackServer;
+
+// The site file the simulator serves.
 extern const char* const kDaemonSiteFile;
 
 // The daemon's files, relative to its configuration folder (FRIGEL_ETC).
@@ -24,6 +24,10 @@ extern const char* const kConstantsFile;
 // Properties that log everything from INFO up to standard output as
 // "LEVEL category: message"; more properties may be appended.
 extern const char* const kSiteLogProperties;
+
+// A property line for a re-poll every second (which also re-sends every
+// output's state), to append to the properties.
+extern const char* const kRepollEverySecond;
 
 // Settings or constants as element name -> text.
 using ConfigElements = std::map<std::string, std::string>;
@@ -42,18 +46,24 @@ ConfigElements siteConstants(const ConfigElements& overrides = {});
 // Where a site daemon on `etcDir` writes its status file: etcDir/run.
 std::string siteRunDir(const std::string& etcDir);
 
-// Starts the daemon built with the tests, behind `wrapper` (e.g. valgrind
-// and its options) when given, on the configuration folder `etcDir` with its
-// status file in siteRunDir(etcDir), and the object server on `serverPort`.
-// `extraEnv` adds to its environment.
-bool startSiteDaemon(ChildProcess& daemon, const std::string& etcDir, int serverPort,
-                     const std::vector<std::string>& wrapper = {},
-                     const std::map<std::string, std::string>& extraEnv = {});
+// The site's five ports, with the site file's serials, ids and initial
+// values, for a loopback server to serve.
+void addDaemonSitePorts(LoopbackServer& server);
 
-// Replaces `server` by a new simulator of `siteFile` on `port` (with the
-// site's initial values), retrying a while when the port is still held by
-// the one before. False when it did not come up.
-bool restartSiteServer(std::unique_ptr<VulosimProcess>& server, const std::string& siteFile,
-                       int port);
+// How a site daemon is started: the program (the daemon built with the
+// tests unless given), behind `wrapper` (e.g. valgrind and its options)
+// when given, with `extraEnv` added to its environment, and its output in
+// `outputFile` instead of its line histories when given.
+struct SiteDaemonOptions {
+  std::string program = FRIGEL_BIN_DIR "/frigel";
+  std::vector<std::string> wrapper;
+  std::map<std::string, std::string> extraEnv;
+  std::string outputFile;
+};
+
+// Starts the daemon on the configuration folder `etcDir`, with its status
+// file in siteRunDir(etcDir), and the object server on `serverPort`.
+bool startSiteDaemon(ChildProcess& daemon, const std::string& etcDir, int serverPort,
+                     const SiteDaemonOptions& options = {});
 
 #endif

@@ -19,9 +19,16 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::write(const std::string& relativePath, const std::string& content) const {
-  std::filesystem::path full = std::filesystem::path(mPath) / relativePath;
-  std::filesystem::create_directories(full.parent_path());
-  std::ofstream out(full, std::ios::binary);
+  return writeFileIn(mPath, relativePath, content);
+}
+
+std::string writeFileIn(const std::string& folder, const std::string& relativePath,
+                        const std::string& content) {
+  std::filesystem::path full = std::filesystem::path(folder) / relativePath;
+  std::error_code ignored;
+  std::filesystem::create_directories(full.parent_path(), ignored);
+  std::ofstream out(full, std::ios::binary | std::ios::trunc);
   out << content;
-  return full.string();
+  out.close();
+  return out ? full.string() : "";
 }

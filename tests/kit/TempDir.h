@@ -1,4 +1,5 @@
-// A fresh temporary folder, removed with everything in it on destruction.
+// A fresh temporary folder, removed with everything in it on destruction,
+// and the writing of a file into a folder.
 #ifndef FRIGEL_TESTS_TEMPDIR_H
 #define FRIGEL_TESTS_TEMPDIR_H
 
@@ -19,5 +20,10 @@ class TempDir {
  private:
   std::string mPath;
 };
+
+// Writes `content` to `folder`/`relativePath`, creating folders; the full
+// path, or "" when it could not be written.
+std::string writeFileIn(const std::string& folder, const std::string& relativePath,
+                        const std::string& content);
 
 #endif

@@ -9,12 +9,13 @@
 #include <functional>
 #include <future>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "TestObjectServer.h"
+#include "LoopbackServer.h"
 #include "cObjectClient.h"
 #include "vulowire.h"
 
@@ -159,8 +160,8 @@ void release(cObjectList* list) {
 class ClientTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    server = std::make_unique<TestObjectServer>();
-    ASSERT_TRUE(server->listening());
+    server = std::make_unique<LoopbackServer>();
+    ASSERT_TRUE(server->start());
     server->addPort(probe(10, "Internal Temp", 21.5f));
     server->addPort(probe(11, "Twin", 1.0f));
     server->addPort(probe(12, "Twin", 2.0f));
@@ -170,7 +171,7 @@ class ClientTest : public ::testing::Test {
     ASSERT_TRUE(server->waitForConnections(1));
   }
 
-  std::unique_ptr<TestObjectServer> server;
+  std::unique_ptr<LoopbackServer> server;
   RecordingListener listener;
   cObjectClient client;  // declared last: stopped before the listener goes
 };
@@ -238,15 +239,15 @@ TEST_F(ClientTest, SetsReachTheServerInTheOrderMade) {
     }
   }
   ASSERT_TRUE(server->waitForRequests(vulowire::FrameKind::SetRequest, kWrites));
-  std::vector<std::unique_ptr<cObject>> sets = server->takeSets();
+  std::vector<LoopbackServer::SetArrival> sets = server->sets();
   ASSERT_EQ(sets.size(), static_cast<std::size_t>(kWrites));
   for (int i = 0; i < kWrites; ++i) {
     if (i % 2 == 0) {
-      auto* fan = dynamic_cast<cObjectAOutput*>(sets[i].get());
+      auto* fan = dynamic_cast<const cObjectAOutput*>(sets[i].object.get());
       ASSERT_NE(fan, nullptr) << i;
       EXPECT_EQ(fan->getOutputValue(), static_cast<float>(i));
     } else {
-      auto* ac = dynamic_cast<cObjectDOutput*>(sets[i].get());
+      auto* ac = dynamic_cast<const cObjectDOutput*>(sets[i].object.get());
       ASSERT_NE(ac, nullptr) << i;
       EXPECT_EQ(ac->getOutputState(), OBJ_IO_STATE_SET);
     }
@@ -362,8 +363,8 @@ TEST_F(ClientTest, ReconnectsToARestartedServerAndDeliveryGoesOn) {
   }));
   EXPECT_EQ(query(client, PORT_TYPE_ANALOG_IN, "Internal Temp"), nullptr);  // fails at once
 
-  server = std::make_unique<TestObjectServer>(port);
-  ASSERT_TRUE(server->listening());
+  server = std::make_unique<LoopbackServer>();
+  ASSERT_TRUE(server->start(port));
   server->addPort(probe(10, "Internal Temp", 22.0f));
   ASSERT_TRUE(server->waitForConnections(1));
   ASSERT_TRUE(waitUntil([&] { return client.isConnected(); }));
@@ -407,8 +408,8 @@ TEST(ClientWithoutServer, FailsAtOnceAndKeepsTrying) {
   EXPECT_EQ(client.set(&wanted), -1);
 
   // The server comes up later: the background attempts find it.
-  TestObjectServer late(port);
-  ASSERT_TRUE(late.listening());
+  LoopbackServer late;
+  ASSERT_TRUE(late.start(port));
   ASSERT_TRUE(late.waitForConnections(1));
   ASSERT_TRUE(waitUntil([&] { return client.isConnected(); }));
 }
@@ -439,8 +440,8 @@ TEST_F(ClientTest, StopFromAListenerEndsDeliveryWithoutDeadlock) {
    private:
     cObjectClient& mClient;
   };
-  TestObjectServer ownServer;  // the fixture's serves one client at a time
-  ASSERT_TRUE(ownServer.listening());
+  LoopbackServer ownServer;  // the fixture's serves one client at a time
+  ASSERT_TRUE(ownServer.start());
   cObjectClient own;
   StoppingListener stopper(own);
   own.addListener(&stopper);

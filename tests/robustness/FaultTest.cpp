@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "FaultSite.h"
+#include "DaemonSite.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ std::string hotSite() {
 //    the running air conditioner on the new server through its re-poll, and
 //    takes trend events again.
 TEST(FaultTest, ServerKilledAndRestartedIsSurvived) {
-  FaultSite site;
+  DaemonSite site(kRepollEverySecond);
   site.writeSiteFile(hotSite());
   site.writeProperties(std::string(kSiteLogProperties) +
                        "log4cpp.category.CqTranslator=DEBUG\n"
@@ -61,7 +61,7 @@ TEST(FaultTest, ServerKilledAndRestartedIsSurvived) {
     EXPECT_TRUE(site.serverSays("dout ac-1 SET"));
     // Trend events reach the controller again: cooler, then hot again.
     ASSERT_TRUE(site.setInternalTemperature(20));
-    EXPECT_TRUE(site.daemon().waitForLine("new internal probe value", FaultSite::kWaitMs));
+    EXPECT_TRUE(site.daemon().waitForLine("new internal probe value", DaemonSite::kWaitMs));
     EXPECT_TRUE(site.serverSays("dout ac-1 CLEAR"));
     ASSERT_TRUE(site.setInternalTemperature(31));
     EXPECT_TRUE(site.serverSays("dout ac-1 SET"));
@@ -74,7 +74,7 @@ TEST(FaultTest, ServerKilledAndRestartedIsSurvived) {
 //    still switches the air conditioner.
 TEST(FaultTest, DroppedAndGarbledConnectionsAreSurvived) {
   constexpr int kRounds = 100;
-  FaultSite site;
+  DaemonSite site(kRepollEverySecond);
   ASSERT_TRUE(site.startServer());
   ASSERT_TRUE(site.startDaemon());
   ASSERT_TRUE(site.serverSays("connected 1"));
@@ -124,7 +124,7 @@ TEST(FaultTest, TrendEventBurstKeepsTheLastValueAndFlatMemory) {
   constexpr long kRssGrowthLimitKb = 2 * 1024;
 #endif
 
-  FaultSite site;
+  DaemonSite site(kRepollEverySecond);
   ASSERT_TRUE(site.startServer());
   // Freed memory that AddressSanitizer holds back would look like growth.
   ASSERT_TRUE(
@@ -132,7 +132,7 @@ TEST(FaultTest, TrendEventBurstKeepsTheLastValueAndFlatMemory) {
   ASSERT_TRUE(site.serverSays("connected 1"));
   ASSERT_TRUE(site.serverSays("aout fan 0"));
   ASSERT_TRUE(site.setInternalTemperature(21));  // warm-up: one event through
-  const long rssBeforeKb = site.daemonRssKb();
+  const long rssBeforeKb = residentKib(site.daemon().pid());
   ASSERT_GT(rssBeforeKb, 0);
 
   // One batch per slice, all below every pull-in, so nothing switches.
@@ -152,18 +152,18 @@ TEST(FaultTest, TrendEventBurstKeepsTheLastValueAndFlatMemory) {
     std::this_thread::sleep_until(start + std::chrono::milliseconds(slice * kSliceMs));
     ASSERT_TRUE(site.server().writeLine(batches[slice % batches.size()]));
     if (slice % 100 == 50) {  // mid-second: memory, and evidence of passes
-      rssPeakKb = std::max(rssPeakKb, site.daemonRssKb());
+      rssPeakKb = std::max(rssPeakKb, residentKib(site.daemon().pid()));
       site.server().writeLine("count fan");
     }
   }
   // The last value switches the air conditioner on.
   site.server().writeLine("ain t-int 31");
-  ASSERT_EQ(site.server().ask("get t-int", "value t-int", FaultSite::kWaitMs), "value t-int 31");
+  ASSERT_EQ(site.server().ask("get t-int", "value t-int", DaemonSite::kWaitMs), "value t-int 31");
   const double burstSeconds = std::chrono::duration<double>(Clock::now() - start).count();
   EXPECT_TRUE(site.serverSays("dout ac-1 SET"));
-  rssPeakKb = std::max(rssPeakKb, site.daemonRssKb());
+  rssPeakKb = std::max(rssPeakKb, residentKib(site.daemon().pid()));
   ::usleep(1000 * 1000);  // a second of calm after the burst
-  const long rssAfterKb = site.daemonRssKb();
+  const long rssAfterKb = residentKib(site.daemon().pid());
 
   // Nothing switched during the burst: the only change is the last one.
   EXPECT_EQ(site.server().countLines("dout ac-1"), 1u);

@@ -6,21 +6,21 @@
 #include <random>
 #include <string>
 
-#include "FaultSite.h"
+#include "DaemonSite.h"
 
 namespace {
 
 // The daemon came up with its site incomplete: it idles, sets nothing, and
 // a stop signal still ends it at once with status 0.
-void expectIdleAndStoppable(FaultSite& site) {
-  EXPECT_TRUE(site.daemon().waitForLine("setup incomplete", FaultSite::kWaitMs));
+void expectIdleAndStoppable(DaemonSite& site) {
+  EXPECT_TRUE(site.daemon().waitForLine("setup incomplete", DaemonSite::kWaitMs));
   EXPECT_EQ(site.server().setCount("fan"), 0);
   EXPECT_EQ(site.server().setCount("ac-1"), 0);
   EXPECT_EQ(site.stopDaemon(), 0);
 }
 
 // The daemon controls: a hot probe switches the air conditioner on.
-void expectControl(FaultSite& site) {
+void expectControl(DaemonSite& site) {
   site.server().writeLine("ain t-int 31");
   EXPECT_TRUE(site.serverSays("dout ac-1 SET"));
   EXPECT_EQ(site.stopDaemon(), 0);
@@ -30,9 +30,9 @@ void expectControl(FaultSite& site) {
 // content is the label of a real probe. Were it read, the daemon would find
 // that probe and start controlling; it must not.
 TEST(HostileFilesTest, ExternalEntityNeverReachesTheServer) {
-  FaultSite site;
+  DaemonSite site(kRepollEverySecond);
   std::string secret = site.writeEtcFile("frigel/secret.txt", "t-int");
-  site.writeSettings(
+  site.writeSettingsText(
       "<?xml version=\"1.0\"?>\n"
       "<!DOCTYPE config [ <!ENTITY relative SYSTEM \"secret.txt\">"
       " <!ENTITY absolute SYSTEM \"" +
@@ -59,12 +59,12 @@ TEST(HostileFilesTest, EntityExpansionBombIsRefused) {
     bomb += "&b;";
   }
   bomb += "</internalProbeLabel></config>\n";
-  FaultSite site;
-  site.writeSettings(bomb);
+  DaemonSite site(kRepollEverySecond);
+  site.writeSettingsText(bomb);
   ASSERT_TRUE(site.startServer());
   ASSERT_TRUE(site.startDaemon());
-  EXPECT_TRUE(site.daemon().waitForLine("Failed to open xml file", FaultSite::kWaitMs));
-  EXPECT_TRUE(site.daemon().waitForLine("entity references expand", FaultSite::kWaitMs,
+  EXPECT_TRUE(site.daemon().waitForLine("Failed to open xml file", DaemonSite::kWaitMs));
+  EXPECT_TRUE(site.daemon().waitForLine("entity references expand", DaemonSite::kWaitMs,
                                         ChildProcess::kStderr));
   expectIdleAndStoppable(site);
 }
@@ -78,11 +78,11 @@ TEST(HostileFilesTest, DeeplyNestedSettingsAreReported) {
   for (int i = 0; i < 10000; ++i) {
     deep += "</n>";
   }
-  FaultSite site;
-  site.writeSettings(defaultSettings(deep));
+  DaemonSite site(kRepollEverySecond);
+  site.writeSettingsText(configXml(siteSettings(), deep));
   ASSERT_TRUE(site.startServer());
   ASSERT_TRUE(site.startDaemon());
-  EXPECT_TRUE(site.daemon().waitForLine("Failed to open xml file", FaultSite::kWaitMs));
+  EXPECT_TRUE(site.daemon().waitForLine("Failed to open xml file", DaemonSite::kWaitMs));
   expectIdleAndStoppable(site);
 }
 
@@ -93,8 +93,8 @@ TEST(HostileFilesTest, TenMegabyteSettingsAreRead) {
   while (filler.size() < 10u * 1024 * 1024) {
     filler += "<comment>a site note that the daemon does not use</comment>\n";
   }
-  FaultSite site;
-  site.writeSettings(defaultSettings(filler));
+  DaemonSite site(kRepollEverySecond);
+  site.writeSettingsText(configXml(siteSettings(), filler));
   ASSERT_TRUE(site.startServer());
   ASSERT_TRUE(site.startDaemon());
   ASSERT_TRUE(site.serverSays("aout fan 0"));
@@ -110,17 +110,17 @@ TEST(HostileFilesTest, TenThousandCharacterLabelsWork) {
   auto port = [](const std::string& idAndType, const std::string& label, const std::string& rest) {
     return "<port " + idAndType + " label=\"" + label + "\" " + rest + "/>";
   };
-  FaultSite site;
+  DaemonSite site(kRepollEverySecond);
   site.writeSiteFile(
       "<site><device serial=\"1001\">" + port("id=\"1\" type=\"ain\"", label('i'), "value=\"31\"") +
       port("id=\"2\" type=\"ain\"", label('e'), "value=\"15\"") +
       "</device><device serial=\"2002\">" +
       port("id=\"1\" type=\"dout\"", label('a'), "state=\"clear\"") +
       port("id=\"3\" type=\"aout\"", label('f'), "value=\"50\"") + "</device></site>");
-  site.writeSettings("<config><internalProbeLabel>" + label('i') +
-                     "</internalProbeLabel><externalProbeLabel>" + label('e') +
-                     "</externalProbeLabel><aircon><number>1</number><label>" + label('a') +
-                     "</label></aircon><fan><label>" + label('f') + "</label></fan></config>");
+  site.writeSettingsText("<config><internalProbeLabel>" + label('i') +
+                         "</internalProbeLabel><externalProbeLabel>" + label('e') +
+                         "</externalProbeLabel><aircon><number>1</number><label>" + label('a') +
+                         "</label></aircon><fan><label>" + label('f') + "</label></fan></config>");
   ASSERT_TRUE(site.startServer());
   ASSERT_TRUE(site.startDaemon());
   EXPECT_TRUE(site.serverSays("dout " + label('a') + " SET"));
@@ -131,10 +131,10 @@ TEST(HostileFilesTest, TenThousandCharacterLabelsWork) {
 // A label longer than a whole wire frame cannot even be asked for: the
 // probe is not found and the daemon idles.
 TEST(HostileFilesTest, LabelLongerThanAFrameIsNotFound) {
-  FaultSite site;
-  site.writeSettings("<config><internalProbeLabel>" + std::string(70000, 'x') +
-                     "</internalProbeLabel><externalProbeLabel>t-ext</externalProbeLabel>"
-                     "<fan><label>fan</label></fan></config>");
+  DaemonSite site(kRepollEverySecond);
+  site.writeSettingsText("<config><internalProbeLabel>" + std::string(70000, 'x') +
+                         "</internalProbeLabel><externalProbeLabel>t-ext</externalProbeLabel>"
+                         "<fan><label>fan</label></fan></config>");
   ASSERT_TRUE(site.startServer());
   ASSERT_TRUE(site.startDaemon());
   expectIdleAndStoppable(site);
@@ -148,7 +148,7 @@ TEST(HostileFilesTest, BinaryPropertiesFileIsSurvived) {
   for (char& byte : bytes) {
     byte = static_cast<char>(random());
   }
-  FaultSite site;
+  DaemonSite site(kRepollEverySecond);
   site.writeProperties(bytes);
   ASSERT_TRUE(site.startServer());
   ASSERT_TRUE(site.startDaemon());

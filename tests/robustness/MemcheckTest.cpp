@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "FaultSite.h"
+#include "DaemonSite.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ TEST(MemcheckTest, ShortDaemonRunIsClean) {
   if (::access(kValgrind, X_OK) != 0) {
     GTEST_SKIP() << "valgrind is not installed";
   }
-  FaultSite site;
+  DaemonSite site(kRepollEverySecond);
   ASSERT_TRUE(site.startServer());
   ASSERT_TRUE(site.startDaemon({kValgrind, "--error-exitcode=99", "--leak-check=full",
                                 "--errors-for-leak-kinds=definite", "--show-leak-kinds=definite",
@@ -44,7 +44,7 @@ TEST(MemcheckTest, ShortDaemonRunIsClean) {
   ASSERT_TRUE(site.setInternalTemperature(20));
   EXPECT_TRUE(site.serverSays("dout ac-1 CLEAR"));
 
-  int status = site.stopDaemon(120000);
+  int status = site.stopDaemon(SIGTERM, 120000);
   EXPECT_EQ(status, 0) << (status == kValgrindErrorStatus ? "memcheck reported errors" : "");
   EXPECT_TRUE(site.daemon().waitForLine("ERROR SUMMARY: 0 errors", 1000, ChildProcess::kStderr));
   if (HasFailure()) {

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "FaultSite.h"
+#include "DaemonSite.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ bool blocks(unsigned long long mask, int sig) {
 }
 
 TEST(SignalThreadTest, OnlyTheMainThreadTakesStopSignals) {
-  FaultSite site;
+  DaemonSite site(kRepollEverySecond);
   ASSERT_TRUE(site.startServer());
   ASSERT_TRUE(site.startDaemon());
   ASSERT_TRUE(site.serverSays("aout fan 0"));  // controlling: every thread is up
