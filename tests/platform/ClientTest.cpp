@@ -204,6 +204,12 @@ TEST_F(ClientTest, QueryRepliesWithZeroOneOrTwoNewPorts) {
   ASSERT_NE(wrongType, nullptr);
   EXPECT_EQ(wrongType->size(), 0u);
   release(wrongType);
+
+  // A label longer than any frame cannot be asked for: no answer, and
+  // nothing reaches the server.
+  const std::size_t queries = server->requestCount(vulowire::FrameKind::QueryRequest);
+  EXPECT_EQ(query(client, PORT_TYPE_ANALOG_IN, std::string(70000, 'x').c_str()), nullptr);
+  EXPECT_EQ(server->requestCount(vulowire::FrameKind::QueryRequest), queries);
 }
 
 TEST_F(ClientTest, FetchRepliesWithANewObjectOfThePortsClassOrNull) {
