@@ -20,13 +20,15 @@
 #include <cObject.h>
 #include <vulowire.h>
 
-#include "BenchServer.h"
-#include "Clock.h"
-#include "Process.h"
+#include "ChildProcess.h"
+#include "SiteConfig.h"
+#include "monotonicClock.h"
 
 namespace {
 
 constexpr int kInnerIterationsPerPass = 100;
+// Longer than any loop of the benchmark runs (a few minutes at most).
+constexpr int kLongestLoopMs = 30 * 60 * 1000;
 constexpr useconds_t kInnerSleepMicroseconds = 10;
 
 // Stands for the translator's change flag: looked at, never raised.
@@ -74,19 +76,25 @@ int connectToServer(int port) {
   return fd;
 }
 
-// The set the daemon sends at the end of every pass: the fan's output.
+// The set the daemon sends at the end of every pass: the site's fan output.
 std::vector<uint8_t> encodedFanSet() {
   vulowire::Frame frame;
   frame.kind = vulowire::FrameKind::SetRequest;
-  auto* fan = new cObjectAOutput;
-  frame.objects.emplace_back(fan);
-  fan->setDeviceSerial(kBenchSite[kFan].serial);
-  fan->setPortId(kBenchSite[kFan].portId);
-  fan->setPortLabel(kBenchSite[kFan].label);
-  fan->setOutputValue(0.0f);
+  for (std::unique_ptr<cObjectPort>& port : daemonSitePorts()) {
+    if (std::strcmp(port->getPortLabel(), "fan") == 0) {
+      static_cast<cObjectAOutput&>(*port).setOutputValue(0.0f);
+      frame.objects.emplace_back(std::move(port));
+    }
+  }
   std::vector<uint8_t> bytes;
   vulowire::encodeFrame(frame, bytes);
   return bytes;
+}
+
+int64_t processCpuNs() {
+  timespec used = {};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+  return nanosecondsOf(used);
 }
 
 // Writes sets on a thread of its own, woken for each one, as the client
@@ -159,17 +167,17 @@ std::optional<BareLoopResult> runBareLoop(const BareLoopOptions& options) {
   result.passNs.reserve(static_cast<std::size_t>(options.passes));
   result.latenessNs.reserve(static_cast<std::size_t>(options.passes));
 
-  int64_t deadline = monotonicNs();
+  int64_t deadline = monotonicNanoseconds();
   if (options.shape != BareShape::Literal && options.phaseAnchorNs > 0 && options.periodNs > 0) {
     // Waits (unmeasured) for the first point of the anchor's grid.
     const int64_t periods = (deadline - options.phaseAnchorNs) / options.periodNs + 1;
     deadline = options.phaseAnchorNs + periods * options.periodNs;
-    const timespec wake = fromNs(deadline);
+    const timespec wake = timespecOf(deadline);
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr) == EINTR) {
     }
   }
-  const int64_t cpuStart = clockNs(CLOCK_PROCESS_CPUTIME_ID);
-  const int64_t wallStart = monotonicNs();
+  const int64_t cpuStart = processCpuNs();
+  const int64_t wallStart = monotonicNanoseconds();
   int64_t passStart = wallStart;
   for (int pass = 0; pass < options.passes; ++pass) {
     if (options.shape == BareShape::Literal) {
@@ -181,11 +189,11 @@ std::optional<BareLoopResult> runBareLoop(const BareLoopOptions& options) {
       }
     } else {
       deadline += options.periodNs;
-      const timespec wake = fromNs(deadline);
+      const timespec wake = timespecOf(deadline);
       while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr) == EINTR) {
       }
     }
-    const int64_t now = monotonicNs();
+    const int64_t now = monotonicNanoseconds();
     if (options.shape != BareShape::Literal) {
       result.latenessNs.push_back(now - deadline);
     }
@@ -197,8 +205,8 @@ std::optional<BareLoopResult> runBareLoop(const BareLoopOptions& options) {
     result.passNs.push_back(now - passStart);
     passStart = now;
   }
-  result.cpuNs = clockNs(CLOCK_PROCESS_CPUTIME_ID) - cpuStart;
-  result.wallNs = monotonicNs() - wallStart;
+  result.cpuNs = processCpuNs() - cpuStart;
+  result.wallNs = monotonicNanoseconds() - wallStart;
   handOff.reset();
   if (fd >= 0) {
     ::close(fd);
@@ -240,7 +248,7 @@ int bareLoopChildMain(int argc, char** argv) {
 }
 
 struct BareLoopChild::Impl {
-  Spawned child;
+  ChildProcess child;
   BareShape shape = BareShape::Literal;
 };
 
@@ -250,23 +258,22 @@ BareLoopChild::~BareLoopChild() = default;
 
 bool BareLoopChild::start(const std::string& selfPath, const BareLoopOptions& options) {
   mImpl->shape = options.shape;
-  SpawnOptions spawn;
-  spawn.argv = {selfPath,
-                "--bare",
-                shapeName(options.shape),
-                std::to_string(options.passes),
-                std::to_string(options.periodNs),
-                std::to_string(options.timerSlackNs),
-                std::to_string(options.serverPort),
-                std::to_string(options.phaseAnchorNs)};
-  return mImpl->child.start(spawn);
+  return mImpl->child.start(
+      {selfPath, "--bare", shapeName(options.shape), std::to_string(options.passes),
+       std::to_string(options.periodNs), std::to_string(options.timerSlackNs),
+       std::to_string(options.serverPort), std::to_string(options.phaseAnchorNs)});
 }
 
 std::optional<BareLoopResult> BareLoopChild::finish() {
-  std::istringstream output(mImpl->child.readAllOutput());
-  if (mImpl->child.wait() != 0) {
+  if (mImpl->child.wait(kLongestLoopMs) != std::optional<int>(0)) {
+    mImpl->child.stop();
     return std::nullopt;
   }
+  std::string text;
+  for (const std::string& line : mImpl->child.history()) {
+    text += line + "\n";
+  }
+  std::istringstream output(text);
   BareLoopResult result;
   std::size_t passes = 0;
   long long cpu = 0;

@@ -15,7 +15,7 @@ enum class BareShape {
   Literal,
   // One clock_nanosleep to an absolute CLOCK_MONOTONIC deadline per pass.
   Deadline,
-  // Deadline, then one pre-encoded fan set written to the benchmark server
+  // Deadline, then one pre-encoded fan set written to the loopback server
   // over loopback TCP from the same thread (no hand-over to another thread).
   DeadlineAndSet,
   // Deadline, then the fan set handed to a second thread that writes it, as

@@ -10,9 +10,10 @@
 #include <random>
 #include <thread>
 
-#include "Clock.h"
-#include "Process.h"
-#include "SiteFiles.h"
+#include "ChildProcess.h"
+#include "SiteConfig.h"
+#include "TempDir.h"
+#include "monotonicClock.h"
 
 namespace {
 
@@ -46,12 +47,36 @@ long readTimerSlackNs(pid_t pid) {
   return file ? slack : -1;
 }
 
+// Every pass ends with a set of the fan: its sets mark the pass ends.
+const char* const kFan = "fan";
+const char* const kInternalProbe = "t-int";
+const char* const kAircon = "ac-1";
+
+std::vector<int64_t> arrivalTimes(const std::vector<LoopbackServer::SetArrival>& sets) {
+  std::vector<int64_t> times;
+  times.reserve(sets.size());
+  for (const LoopbackServer::SetArrival& set : sets) {
+    times.push_back(set.arrivalNs);
+  }
+  return times;
+}
+
+// Waits for the first set of the air conditioner to `state` from its
+// `from`th set on; nothing on time-out.
+std::optional<LoopbackServer::SetArrival> waitForAirconSet(const LoopbackServer& server,
+                                                           std::size_t from, eObjectIOState state,
+                                                           int timeoutMs) {
+  return server.waitForSet(
+      kAircon, from,
+      [state](const LoopbackServer::SetArrival& set) { return set.state() == state; }, timeoutMs);
+}
+
 // Waits until the server has `count` fan sets, for at most `timeoutMs`, and
 // no longer than the daemon lives.
-bool waitForPasses(BenchServer& server, Spawned& daemon, std::size_t count, int timeoutMs) {
+bool waitForPasses(LoopbackServer& server, ChildProcess& daemon, std::size_t count, int timeoutMs) {
   constexpr int kSliceMs = 500;
   for (int waitedMs = 0; waitedMs < timeoutMs; waitedMs += kSliceMs) {
-    if (server.waitForFanSets(count, std::min(kSliceMs, timeoutMs - waitedMs))) {
+    if (server.waitForSetCount(kFan, count, std::min(kSliceMs, timeoutMs - waitedMs))) {
       return true;
     }
     if (!daemon.running()) {
@@ -62,10 +87,11 @@ bool waitForPasses(BenchServer& server, Spawned& daemon, std::size_t count, int 
 }
 
 // Waits for the daemon's connection, no longer than the daemon lives.
-bool waitForConnection(BenchServer& server, Spawned& daemon, std::size_t connectionsBefore) {
+bool waitForConnection(LoopbackServer& server, ChildProcess& daemon,
+                       std::size_t connectionsBefore) {
   constexpr int kSliceMs = 100;
   for (int waitedMs = 0; waitedMs < kConnectTimeoutMs; waitedMs += kSliceMs) {
-    if (server.waitForConnection(connectionsBefore, kSliceMs)) {
+    if (server.waitForConnections(connectionsBefore + 1, kSliceMs)) {
       return true;
     }
     if (!daemon.running()) {
@@ -79,23 +105,23 @@ void sleepNs(int64_t ns) {
   std::this_thread::sleep_for(std::chrono::nanoseconds(ns));
 }
 
-bool measurePasses(BenchServer& server, Spawned& daemon, int passes, PassFigures& figures) {
+bool measurePasses(LoopbackServer& server, ChildProcess& daemon, int passes, PassFigures& figures) {
   const pid_t pid = daemon.pid();
-  const std::size_t first = server.fanSetCount();
-  const int64_t cpuStart = processCpuNs(pid);
-  const auto threadsStart = threadCpuNs(pid);
-  const int64_t wallStart = monotonicNs();
-  const std::size_t countStart = server.fanSetCount();
+  const std::size_t first = server.setCount(kFan);
+  const int64_t cpuStart = processCpuNanoseconds(pid);
+  const auto threadsStart = threadCpuNanoseconds(pid);
+  const int64_t wallStart = monotonicNanoseconds();
+  const std::size_t countStart = server.setCount(kFan);
   const std::size_t wanted = first + static_cast<std::size_t>(passes) + 1;
   if (!waitForPasses(server, daemon, wanted, timeoutForPasses(static_cast<std::size_t>(passes)))) {
     return false;
   }
-  const int64_t cpuEnd = processCpuNs(pid);
-  const auto threadsEnd = threadCpuNs(pid);
-  const int64_t wallEnd = monotonicNs();
-  const std::size_t countEnd = server.fanSetCount();
+  const int64_t cpuEnd = processCpuNanoseconds(pid);
+  const auto threadsEnd = threadCpuNanoseconds(pid);
+  const int64_t wallEnd = monotonicNanoseconds();
+  const std::size_t countEnd = server.setCount(kFan);
 
-  figures.passNs = differences(server.fanSetTimes(first, wanted));
+  figures.passNs = differences(arrivalTimes(server.setsOf(kFan, first, wanted)));
   figures.cpuNs = cpuEnd - cpuStart;
   figures.wallNs = wallEnd - wallStart;
   figures.passesSampled = countEnd - countStart;
@@ -110,7 +136,8 @@ bool measurePasses(BenchServer& server, Spawned& daemon, int passes, PassFigures
 // Alternates the internal probe between a value that switches the air
 // conditioner on and one that switches it off, each change pushed at a
 // random point of a pass, and times the switching set.
-void measureLatency(BenchServer& server, int changes, double meanPassNs, LatencyFigures& figures) {
+void measureLatency(LoopbackServer& server, int changes, double meanPassNs,
+                    LatencyFigures& figures) {
   std::mt19937 random(kPhaseSeed);
   std::uniform_real_distribution<double> phase(0.0, meanPassNs);
   std::vector<double> latencyMs;
@@ -118,12 +145,13 @@ void measureLatency(BenchServer& server, int changes, double meanPassNs, Latency
   for (int i = 0; i < changes; ++i) {
     const bool switchOn = i % 2 == 0;
     sleepNs(static_cast<int64_t>(phase(random)));
-    const std::size_t from = server.airconSetCount();
+    const std::size_t from = server.setCount(kAircon);
+    const std::size_t passEndsBefore = server.setCount(kFan);
     std::optional<int64_t> pushedNs = server.pushTrends(
         kInternalProbe, {switchOn ? kSwitchOnTemperature : kSwitchOffTemperature});
-    std::optional<AirconSetArrival> arrival =
-        pushedNs ? server.waitForAirconSet(
-                       from, 1, switchOn ? OBJ_IO_STATE_SET : OBJ_IO_STATE_CLEAR, kSwitchTimeoutMs)
+    std::optional<LoopbackServer::SetArrival> arrival =
+        pushedNs ? waitForAirconSet(server, from, switchOn ? OBJ_IO_STATE_SET : OBJ_IO_STATE_CLEAR,
+                                    kSwitchTimeoutMs)
                  : std::nullopt;
     ++figures.changes;
     if (!arrival) {
@@ -133,9 +161,14 @@ void measureLatency(BenchServer& server, int changes, double meanPassNs, Latency
     latencyMs.push_back(static_cast<double>(arrival->arrivalNs - *pushedNs) /
                         kNanosecondsPerMillisecond);
     // The switching pass ends with the set; each earlier pass that ended
-    // after the push is one more pass.
-    const int passesTaken =
-        static_cast<int>(server.fanSetsArrivedAfter(*pushedNs, arrival->fanSetsBefore)) + 1;
+    // after the push is one more pass. (Those counted before the push had
+    // arrived before it.)
+    int passesTaken = 1;
+    for (const LoopbackServer::SetArrival& passEnd : server.setsOf(kFan, passEndsBefore)) {
+      if (passEnd.order < arrival->order && passEnd.arrivalNs > *pushedNs) {
+        ++passesTaken;
+      }
+    }
     passes.push_back(passesTaken);
     ++figures.changesByPasses[passesTaken];
   }
@@ -148,7 +181,7 @@ void measureLatency(BenchServer& server, int changes, double meanPassNs, Latency
 // value that switches the air conditioner on, which proves the controller
 // got the last value. The rate counts from the first byte of the burst to
 // the switching set, so it includes the last value's two passes.
-void measureTrends(BenchServer& server, pid_t pid, const DaemonRunOptions& options,
+void measureTrends(LoopbackServer& server, pid_t pid, const DaemonRunOptions& options,
                    TrendFigures& figures) {
   std::vector<float> burst;
   for (int i = 0; i + 1 < options.eventsPerBurst; ++i) {
@@ -158,21 +191,22 @@ void measureTrends(BenchServer& server, pid_t pid, const DaemonRunOptions& optio
   figures.residentBeforeKib = residentKib(pid);
   for (int b = 0; b < options.trendBursts; ++b) {
     ++figures.bursts;
-    std::size_t from = server.airconSetCount();
+    std::size_t from = server.setCount(kAircon);
     std::optional<int64_t> pushedNs = server.pushTrends(kInternalProbe, burst);
-    std::optional<AirconSetArrival> on =
-        pushedNs ? server.waitForAirconSet(from, 1, OBJ_IO_STATE_SET,
-                                           kSwitchTimeoutMs + options.eventsPerBurst / 10)
+    std::optional<LoopbackServer::SetArrival> on =
+        pushedNs ? waitForAirconSet(server, from, OBJ_IO_STATE_SET,
+                                    kSwitchTimeoutMs + options.eventsPerBurst / 10)
                  : std::nullopt;
     if (on) {
       ++figures.switched;
       figures.eventsPerSecond.push_back(static_cast<double>(burst.size()) * kNanosecondsPerSecond /
                                         static_cast<double>(on->arrivalNs - *pushedNs));
     }
-    from = server.airconSetCount();
+    from = server.setCount(kAircon);
     server.pushTrends(kInternalProbe, {kSwitchOffTemperature});
-    server.waitForAirconSet(from, 1, OBJ_IO_STATE_CLEAR, kSwitchTimeoutMs);
-    server.waitForFanSets(server.fanSetCount() + kSettlePasses, timeoutForPasses(kSettlePasses));
+    waitForAirconSet(server, from, OBJ_IO_STATE_CLEAR, kSwitchTimeoutMs);
+    server.waitForSetCount(kFan, server.setCount(kFan) + kSettlePasses,
+                           timeoutForPasses(kSettlePasses));
     if (b == 0) {
       figures.residentAfterFirstKib = residentKib(pid);
     }
@@ -183,14 +217,14 @@ void measureTrends(BenchServer& server, pid_t pid, const DaemonRunOptions& optio
 
 // Starts the bare loop with its deadlines half a period after the daemon's
 // last pass end, on the daemon's grid.
-bool startAlongside(BareLoopChild& child, const std::string& selfPath, BenchServer& server,
+bool startAlongside(BareLoopChild& child, const std::string& selfPath, LoopbackServer& server,
                     BareLoopOptions options, long daemonSlackNs) {
-  const std::size_t count = server.fanSetCount();
-  std::vector<int64_t> last = server.fanSetTimes(count - 1, count);
-  if (last.empty()) {
+  const std::size_t count = server.setCount(kFan);
+  std::vector<LoopbackServer::SetArrival> last = server.setsOf(kFan, count - 1, count);
+  if (count == 0 || last.empty()) {
     return false;
   }
-  options.phaseAnchorNs = last.front() + options.periodNs / 2;
+  options.phaseAnchorNs = last.front().arrivalNs + options.periodNs / 2;
   if (options.timerSlackNs == kDaemonTimerSlack) {
     options.timerSlackNs = daemonSlackNs;
   }
@@ -241,29 +275,47 @@ void DaemonFigures::appendRound(const DaemonFigures& round) {
   passes.append(round.passes);
 }
 
+bool writeBenchSite(const std::string& etcDir) {
+  const ConfigElements oneRunPass = {{"aircon1MinimumRunTimeValue", "1"},
+                                     {"aircon2MinimumRunTimeValue", "1"},
+                                     {"airconRunTimeAfterDropOutValue", "1"},
+                                     {"fanMinimumRunTimePreCoolingValue", "10"},
+                                     {"fanMinimumRunTimePreAirconValue", "10"}};
+  return !writeFileIn(etcDir, kSettingsFile, configXml(siteSettings())).empty() &&
+         !writeFileIn(etcDir, kConstantsFile, configXml(siteConstants(oneRunPass))).empty();
+}
+
+void resetBenchSite(LoopbackServer& server) {
+  server.removePorts();
+  addDaemonSitePorts(server);
+}
+
 DaemonFigures runDaemon(const std::string& frigelPath, const std::string& etcDir,
-                        const std::string& selfPath, BenchServer& server,
+                        const std::string& selfPath, LoopbackServer& server,
                         const DaemonRunOptions& options) {
   DaemonFigures figures;
   figures.name = options.name;
   figures.passPeriodMicroseconds = options.passPeriodMicroseconds;
   figures.logPath = etcDir + "/frigel-" + options.name + ".log";
-  if (!writeProperties(etcDir, options.passPeriodMicroseconds)) {
+  // Logging at INFO to the log file, the default re-poll period, and the
+  // pacing (none: the literal loop).
+  std::string properties = kSiteLogProperties;
+  if (options.passPeriodMicroseconds > 0) {
+    properties += "PassPeriodMicroseconds=" + std::to_string(options.passPeriodMicroseconds) + "\n";
+  }
+  if (writeFileIn(etcDir, kPropertiesFile, properties).empty()) {
     figures.failure = "could not write frigel.conf";
     return figures;
   }
-  server.resetSite();
+  resetBenchSite(server);
   const std::size_t connections = server.connectionCount();
-  Spawned daemon;
-  SpawnOptions spawn;
-  spawn.argv = {frigelPath};
+  ChildProcess daemon;
+  SiteDaemonOptions start;
+  start.program = frigelPath;
+  start.outputFile = figures.logPath;
   // Everything the daemon reads or writes (its status file too) stays in
   // the temporary folder.
-  spawn.environment = {{"FRIGEL_ETC", etcDir},
-                       {"FRIGEL_RUN", etcDir + "/run"},
-                       {"VULOD_PORT", std::to_string(server.port())}};
-  spawn.outputFile = figures.logPath;
-  if (!daemon.start(spawn)) {
+  if (!startSiteDaemon(daemon, etcDir, server.port(), start)) {
     figures.failure = "could not start " + frigelPath;
     return figures;
   }
@@ -272,7 +324,7 @@ DaemonFigures runDaemon(const std::string& frigelPath, const std::string& etcDir
   const std::size_t warmUp = static_cast<std::size_t>(options.warmUpPasses);
   if (!waitForConnection(server, daemon, connections)) {
     figures.failure = "the daemon never connected";
-  } else if (!waitForPasses(server, daemon, server.fanSetCount() + warmUp,
+  } else if (!waitForPasses(server, daemon, server.setCount(kFan) + warmUp,
                             timeoutForPasses(warmUp))) {
     figures.failure = "the daemon ran no passes (set-up incomplete?)";
   } else {

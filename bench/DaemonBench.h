@@ -1,6 +1,7 @@
-// One run of the real daemon against the benchmark server: its pass
-// lengths and CPU use, the latency from a probe change to the air
-// conditioner's set, its absorption of trend-event bursts, and its memory.
+// One run of the real daemon against the test kit's loopback server on the
+// daemon test site: its pass lengths and CPU use, the latency from a probe
+// change to the air conditioner's set, its absorption of trend-event
+// bursts, and its memory.
 #ifndef FRIGEL_BENCH_DAEMONBENCH_H
 #define FRIGEL_BENCH_DAEMONBENCH_H
 
@@ -12,8 +13,26 @@
 #include <vector>
 
 #include "BareLoops.h"
-#include "BenchServer.h"
+#include "LoopbackServer.h"
 #include "Stats.h"
+
+// The benchmark's site: the daemon test site's settings (one air
+// conditioner on "ac-1", the fan on "fan", probes "t-int" and "t-ext", no
+// free air, no rotation) with minimum run times of one pass, so that every
+// probe change across a threshold switches the air conditioner within two
+// passes. Probe values that switch it on and off, and values in between
+// that switch nothing (degrees Celsius):
+constexpr float kSwitchOnTemperature = 31.0f;   // at or above aircon1PullIn
+constexpr float kSwitchOffTemperature = 20.0f;  // below aircon1DropOut
+constexpr float kQuietTemperatureLow = 21.0f;
+constexpr float kQuietTemperatureHigh = 21.5f;
+
+// Writes the site's settings and constants files under `etcDir`. False
+// when a file cannot be written.
+bool writeBenchSite(const std::string& etcDir);
+// The server back to the site's initial values: probes 20 and 15 degrees,
+// outputs clear.
+void resetBenchSite(LoopbackServer& server);
 
 // For a bare loop run alongside the daemon: use the daemon's timer slack.
 constexpr long kDaemonTimerSlack = -2;
@@ -89,10 +108,10 @@ struct DaemonFigures {
 };
 
 // Runs the daemon at `frigelPath` with its configuration in `etcDir`
-// against `server` (already started). `selfPath` starts a bare loop
-// alongside, when the options ask for one.
+// against `server` (already started, serving the site). `selfPath` starts
+// a bare loop alongside, when the options ask for one.
 DaemonFigures runDaemon(const std::string& frigelPath, const std::string& etcDir,
-                        const std::string& selfPath, BenchServer& server,
+                        const std::string& selfPath, LoopbackServer& server,
                         const DaemonRunOptions& options);
 
 #endif

@@ -7,8 +7,6 @@
 #include <numeric>
 #include <vector>
 
-#include "Clock.h"
-
 namespace {
 
 // Goals the figures are held to.

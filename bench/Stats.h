@@ -6,6 +6,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "monotonicClock.h"  // kNanosecondsPerSecond
+
+constexpr int64_t kNanosecondsPerMillisecond = 1000000;
+constexpr int64_t kNanosecondsPerMicrosecond = 1000;
+
 struct Summary {
   std::size_t count = 0;  // 0: no measurements; the other fields are 0
   double min = 0;

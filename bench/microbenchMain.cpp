@@ -1,8 +1,9 @@
 // Google Benchmark micro-benchmarks of the daemon's hot paths, linked with
 // the daemon's own units. The process-wide translator is built during
-// static initialisation: before that, VULOD_PORT is pointed at a loopback
-// port that refuses connections and FRIGEL_ETC at a temporary folder holding
-// only a logging configuration (INFO, so debug lines are disabled as in
+// static initialisation: before that, the test kit's early site
+// (frigel_test_kit_no_server) points VULOD_PORT at a loopback port that
+// refuses connections and FRIGEL_ETC at a temporary folder, which gets only
+// a logging configuration here (INFO, so debug lines are disabled as in
 // production), so nothing reaches a real server or reads /etc.
 //
 //   frigel_microbench [--smoke] [Google Benchmark flags]
@@ -15,8 +16,6 @@
 
 #include "EarlySite.h"
 #include "MicroBenchmarks.h"
-
-FRIGEL_EARLY_NO_SERVER();
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Runs the real daemon against the benchmark server in each pacing (the
+// Runs the real daemon against the test kit's loopback server in each pacing (the
 // literal loop, exact pacing at 1 ms and at 10 ms), runs the bare reference
 // loops of the same shapes (at both periods also one that writes the fan set
 // each pass), and prints every figure beside its reference in one Markdown
@@ -23,11 +23,10 @@
 #include <utility>
 
 #include "BareLoops.h"
-#include "BenchServer.h"
-#include "Clock.h"
 #include "DaemonBench.h"
+#include "LoopbackServer.h"
 #include "Report.h"
-#include "SiteFiles.h"
+#include "monotonicClock.h"
 
 namespace {
 
@@ -111,7 +110,7 @@ bool wentThrough(const DaemonFigures& figures) {
 class PacingBench {
  public:
   PacingBench(const Counts& counts, std::string self, std::string frigelPath, std::string etcDir,
-              BenchServer& server)
+              LoopbackServer& server)
       : mCounts(counts),
         mSelf(std::move(self)),
         mFrigelPath(std::move(frigelPath)),
@@ -216,9 +215,12 @@ class PacingBench {
     progress("timer slack: two bare 1 ms deadline loops side by side, " +
              std::to_string(explainingPasses()) + " passes each");
     constexpr int64_t kStartInNs = 20 * kOneMs;
-    BareLoopOptions daemonSlack{
-        BareShape::Deadline,       explainingPasses(), kOneMs, mDaemonTimerSlackNs, 0,
-        monotonicNs() + kStartInNs};
+    BareLoopOptions daemonSlack{BareShape::Deadline,
+                                explainingPasses(),
+                                kOneMs,
+                                mDaemonTimerSlackNs,
+                                0,
+                                monotonicNanoseconds() + kStartInNs};
     BareLoopOptions defaultSlack = daemonSlack;
     defaultSlack.timerSlackNs = -1;
     defaultSlack.phaseAnchorNs += kOneMs / 2;
@@ -246,12 +248,15 @@ class PacingBench {
 
   void withSets(BareShape shape, int64_t periodNs, int passes, std::optional<BareLoopResult>& loop,
                 Summary& atServerUs) {
-    const std::size_t firstSet = mServer.fanSetCount();
+    const std::size_t firstSet = mServer.setCount("fan");
     loop = bare(shape, passes, periodNs, mDaemonTimerSlackNs, mServer.port());
     if (loop) {
-      mServer.waitForFanSets(firstSet + loop->passNs.size(), kLastSetsTimeoutMs);
-      atServerUs = summarizeNs(differences(mServer.fanSetTimes(firstSet, mServer.fanSetCount())),
-                               kNanosecondsPerMicrosecond);
+      mServer.waitForSetCount("fan", firstSet + loop->passNs.size(), kLastSetsTimeoutMs);
+      std::vector<int64_t> times;
+      for (const LoopbackServer::SetArrival& set : mServer.setsOf("fan", firstSet)) {
+        times.push_back(set.arrivalNs);
+      }
+      atServerUs = summarizeNs(differences(times), kNanosecondsPerMicrosecond);
     }
   }
 
@@ -274,7 +279,7 @@ class PacingBench {
   const std::string mSelf;
   const std::string mFrigelPath;
   const std::string mEtcDir;
-  BenchServer& mServer;
+  LoopbackServer& mServer;
   DaemonRunOptions mBase;
   long mDaemonTimerSlackNs = kAssumedDaemonTimerSlackNs;  // read from the running daemon
   bool mOk = true;
@@ -315,18 +320,19 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string pattern = std::filesystem::temp_directory_path().string() + "/frigel-bench-XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr || !writeSiteFiles(pattern)) {
+  if (::mkdtemp(pattern.data()) == nullptr || !writeBenchSite(pattern)) {
     std::fprintf(stderr, "bench: cannot prepare a temporary configuration folder\n");
     return 1;
   }
   const std::string etcDir = pattern;
-  BenchServer server;
+  LoopbackServer server;
   if (!server.start()) {
-    std::fprintf(stderr, "bench: the benchmark server cannot listen\n");
+    std::fprintf(stderr, "bench: the loopback server cannot listen\n");
     return 1;
   }
+  resetBenchSite(server);
 
-  const int64_t startNs = monotonicNs();
+  const int64_t startNs = monotonicNanoseconds();
   const std::string loadAtStart = loadAverage();
   BenchResults results;
   const bool ok = PacingBench(counts, self, frigelPath, etcDir, server).run(results);
@@ -335,7 +341,7 @@ int main(int argc, char** argv) {
   std::printf(
       "frigel pacing benchmark (%s run, %.0f s)\n\n%s\n\nLoad average (1, 5, 15 min) at "
       "the start: %s; at the end: %s\n\n%s\n",
-      counts.name, static_cast<double>(monotonicNs() - startNs) / kNanosecondsPerSecond,
+      counts.name, static_cast<double>(monotonicNanoseconds() - startNs) / kNanosecondsPerSecond,
       machineLine().c_str(), loadAtStart.c_str(), loadAverage().c_str(),
       formatReport(results).c_str());
   if (keep || !ok) {

@@ -86,7 +86,7 @@ std::string siteRunDir(const std::string& etcDir) {
   return etcDir + "/run";
 }
 
-void addDaemonSitePorts(LoopbackServer& server) {
+std::vector<std::unique_ptr<cObjectPort>> daemonSitePorts() {
   // As in tests/data/daemon-site.xml.
   auto port = [](std::unique_ptr<cObjectPort> made, uint32_t serial, uint32_t id,
                  const char* label) {
@@ -107,11 +107,19 @@ void addDaemonSitePorts(LoopbackServer& server) {
   };
   auto fan = std::make_unique<cObjectAOutput>();
   fan->setOutputValue(50);
-  server.addPort(probe(1, "t-int", 20));
-  server.addPort(probe(2, "t-ext", 15));
-  server.addPort(aircon(1, "ac-1"));
-  server.addPort(aircon(2, "ac-2"));
-  server.addPort(port(std::move(fan), 2002, 3, "fan"));
+  std::vector<std::unique_ptr<cObjectPort>> ports;
+  ports.push_back(probe(1, "t-int", 20));
+  ports.push_back(probe(2, "t-ext", 15));
+  ports.push_back(aircon(1, "ac-1"));
+  ports.push_back(aircon(2, "ac-2"));
+  ports.push_back(port(std::move(fan), 2002, 3, "fan"));
+  return ports;
+}
+
+void addDaemonSitePorts(LoopbackServer& server) {
+  for (std::unique_ptr<cObjectPort>& port : daemonSitePorts()) {
+    server.addPort(std::move(port));
+  }
 }
 
 bool startSiteDaemon(ChildProcess& daemon, const std::string& etcDir, int serverPort,

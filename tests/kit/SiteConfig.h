@@ -6,10 +6,12 @@
 #define FRIGEL_TESTS_SITECONFIG_H
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ChildProcess.h"
+#include "cObject.h"
 
 class LoopbackServer;
 
@@ -47,7 +49,8 @@ ConfigElements siteConstants(const ConfigElements& overrides = {});
 std::string siteRunDir(const std::string& etcDir);
 
 // The site's five ports, with the site file's serials, ids and initial
-// values, for a loopback server to serve.
+// values; and the same added to a loopback server's table.
+std::vector<std::unique_ptr<cObjectPort>> daemonSitePorts();
 void addDaemonSitePorts(LoopbackServer& server);
 
 // How a site daemon is started: the program (the daemon built with the
