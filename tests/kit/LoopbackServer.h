@@ -94,7 +94,8 @@ class LoopbackServer {
                                  std::size_t to = SIZE_MAX) const;
   bool waitForSetCount(const std::string& label, std::size_t count, int timeoutMs = kWaitMs) const;
   // Waits for the first set of `label`, from its `from`th on, that `match`
-  // accepts; nothing on time-out.
+  // accepts (it runs with the server's lock held: it must not call the
+  // server); nothing on time-out.
   std::optional<SetArrival> waitForSet(const std::string& label, std::size_t from,
                                        const std::function<bool(const SetArrival&)>& match,
                                        int timeoutMs = kWaitMs) const;
