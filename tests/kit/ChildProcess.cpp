@@ -77,18 +77,28 @@ bool ChildProcess::start(const std::vector<std::string>& argv,
   if (argv.empty() || mPid > 0) {
     return false;
   }
-  int in[2], out[2] = {-1, -1}, err[2] = {-1, -1};
-  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(mStopPipe, O_CLOEXEC) != 0) {
+  int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
+  auto fail = [&] {
+    if (err[1] == out[1]) {
+      err[1] = -1;  // one output file for both
+    }
+    for (int* fd :
+         {&in[0], &in[1], &out[0], &out[1], &err[0], &err[1], &mStopPipe[0], &mStopPipe[1]}) {
+      closeFd(*fd);
+    }
     return false;
+  };
+  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(mStopPipe, O_CLOEXEC) != 0) {
+    return fail();
   }
   if (!outputFile.empty()) {
     out[1] = ::open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     err[1] = out[1];
     if (out[1] < 0) {
-      return false;
+      return fail();
     }
   } else if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
-    return false;
+    return fail();
   }
   // Everything the child needs is built before fork: only async-signal-safe
   // calls happen between fork and exec.
@@ -124,7 +134,7 @@ bool ChildProcess::start(const std::vector<std::string>& argv,
 
   pid_t pid = ::fork();
   if (pid < 0) {
-    return false;
+    return fail();
   }
   if (pid == 0) {
     // The child ends with the test program, even when that one crashes:

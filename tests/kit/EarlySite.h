@@ -9,7 +9,8 @@
 //
 // FRIGEL_EARLY_NO_SERVER() does the same without a server: VULOD_PORT names
 // a loopback port that is held open but never listens, so every connection
-// attempt is refused at once.
+// attempt is refused at once. A program gets it by linking
+// frigel_test_kit_no_server.
 #ifndef FRIGEL_TESTS_EARLYSITE_H
 #define FRIGEL_TESTS_EARLYSITE_H
 
