@@ -102,7 +102,7 @@ bool ChildProcess::start(const std::vector<std::string>& argv,
   }
   // Everything the child needs is built before fork: only async-signal-safe
   // calls happen between fork and exec.
-  std::vector<std::string> fullArgv = emulatorPrefix();
+  std::vector<std::string> fullArgv = mOnHost ? std::vector<std::string>() : emulatorPrefix();
   fullArgv.insert(fullArgv.end(), argv.begin(), argv.end());
   std::vector<char*> args;
   for (const std::string& a : fullArgv) {

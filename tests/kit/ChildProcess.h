@@ -36,6 +36,9 @@ class ChildProcess {
   bool start(const std::vector<std::string>& argv,
              const std::map<std::string, std::string>& env = {},
              const std::string& outputFile = "");
+  // The next start() runs a program of the machine the tests run on (a
+  // collector from its packages, say), never through the emulator.
+  void runOnHost() { mOnHost = true; }
   bool running();
   pid_t pid() const { return mPid; }
 
@@ -71,6 +74,7 @@ class ChildProcess {
   void readLoop();
   void finishReader();
 
+  bool mOnHost = false;
   pid_t mPid = -1;
   int mStdin = -1;
   int mOut[2] = {-1, -1};
