@@ -23,6 +23,7 @@
 #include "ChildProcess.h"
 #include "SiteConfig.h"
 #include "monotonicClock.h"
+#include "Loopback.h"
 
 namespace {
 
@@ -59,16 +60,8 @@ std::optional<BareShape> shapeFromName(const std::string& name) {
 }
 
 int connectToServer(int port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = connectLoopback(port);
   if (fd < 0) {
-    return -1;
-  }
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    ::close(fd);
     return -1;
   }
   int one = 1;

@@ -18,6 +18,7 @@
 #include "CqTranslator.h"
 #include "LogCapture.h"
 #include "LoopbackServer.h"
+#include "Loopback.h"
 
 namespace {
 
@@ -183,17 +184,9 @@ TEST(BridgeFakeServer, FailedFetchEndsTheWalkWithNoPort) {
 }
 
 TEST(BridgeFakeServer, WithoutAServerEveryAttemptGetsNoReply) {
-  // A port nobody listens on: bound, then closed.
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), length), 0);
-  ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
-  ::close(fd);
-
-  auto translator = translatorOn(ntohs(address.sin_port));
+  const int port = unusedLoopbackPort();
+  ASSERT_NE(port, 0);
+  auto translator = translatorOn(port);
   LogCapture log;
   EXPECT_FALSE(translator->setupFirstAircon("ac1"));
   EXPECT_FALSE(translator->setupFan("fan"));

@@ -14,6 +14,7 @@
 #include "ChildProcess.h"
 #include "TempDir.h"
 #include "VulosimProcess.h"
+#include "Loopback.h"
 
 namespace {
 
@@ -181,17 +182,7 @@ TEST(FrigelCheckTool, LabelsAreLookedUpOnTheObjectServer) {
 // A loopback port that is bound but never listens: connections are refused.
 class RefusingPort {
  public:
-  RefusingPort() {
-    mSocket = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (mSocket >= 0 && ::bind(mSocket, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-        ::getsockname(mSocket, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-      mPort = ntohs(address.sin_port);
-    }
-  }
+  RefusingPort() { mSocket = bindRefusingPort(mPort); }
   ~RefusingPort() {
     if (mSocket >= 0) {
       ::close(mSocket);

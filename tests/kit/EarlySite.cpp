@@ -1,4 +1,5 @@
 #include "EarlySite.h"
+#include "Loopback.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -13,26 +14,6 @@
 namespace {
 
 EarlySite* theEarlySite = nullptr;
-
-// Binds a loopback socket to a free port without listening on it: while it
-// is held, connections to that port are refused and no one else takes it.
-int holdRefusingPort(int& port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    return -1;
-  }
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  port = ntohs(address.sin_port);
-  return fd;
-}
 
 }  // namespace
 
@@ -49,7 +30,7 @@ EarlySite::EarlySite(const char* siteFile) {
   }
   int port = 0;
   if (siteFile == nullptr) {
-    mHeldSocket = holdRefusingPort(port);
+    mHeldSocket = bindRefusingPort(port);
     ok = mHeldSocket >= 0;
   } else {
     ok = server.startSite(siteFile);

@@ -17,6 +17,7 @@
 
 #include "cObjectList.h"
 #include "monotonicClock.h"
+#include "Loopback.h"
 
 namespace {
 
@@ -77,10 +78,7 @@ bool LoopbackServer::start(int port) {
   }
   int one = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
+  sockaddr_in address = loopbackAddress(port);
   socklen_t length = sizeof address;
   if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(fd, 8) != 0 ||

@@ -20,6 +20,7 @@
 #include "ChildProcess.h"
 #include "DaemonSite.h"
 #include "TempDir.h"
+#include "Loopback.h"
 
 namespace {
 
@@ -40,31 +41,10 @@ std::string exporterProgram() {
   return ::access(debian, X_OK) == 0 ? debian : "";
 }
 
-// A loopback port nothing listens on now.
-int freePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  ::close(fd);
-  return port;
-}
-
 // The body of GET /metrics, or nothing when the exporter does not answer.
 std::optional<std::string> scrape(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    ::close(fd);
+  const int fd = connectLoopback(port);
+  if (fd < 0) {
     return std::nullopt;
   }
   const std::string request = "GET /metrics HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
@@ -126,7 +106,7 @@ class MetricsExporter : public ::testing::Test {
       return false;
     }
     for (int attempt = 0; attempt < 5; ++attempt) {
-      mPort = freePort();
+      mPort = unusedLoopbackPort();
       mExporter = std::make_unique<ChildProcess>();
       mExporter->runOnHost();
       if (mExporter->start({program, "--collector.disable-defaults", "--collector.textfile",

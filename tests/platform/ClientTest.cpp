@@ -18,6 +18,7 @@
 #include "LoopbackServer.h"
 #include "cObjectClient.h"
 #include "vulowire.h"
+#include "Loopback.h"
 
 namespace {
 
@@ -115,19 +116,6 @@ std::unique_ptr<cObjectDOutput> relay(uint32_t serial, const char* label, eObjec
   port->setPortLabel(label);
   port->setOutputState(state);
   return port;
-}
-
-// A loopback port on which nothing listens (bound, then released).
-int unusedPort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = kWaitMs) {
@@ -403,7 +391,7 @@ TEST_F(ClientTest, SurvivesGarbageFromTheServerAndReconnects) {
 }
 
 TEST(ClientWithoutServer, FailsAtOnceAndKeepsTrying) {
-  const int port = unusedPort();
+  const int port = unusedLoopbackPort();
   cObjectClient client;
   EXPECT_FALSE(client.start("127.0.0.1", port));
   EXPECT_FALSE(client.start("127.0.0.1", port));  // a second start does nothing

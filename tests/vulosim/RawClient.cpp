@@ -1,4 +1,5 @@
 #include "RawClient.h"
+#include "Loopback.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -25,19 +26,8 @@ RawClient::~RawClient() {
 
 bool RawClient::connect(int port) {
   close();
-  mFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (mFd < 0) {
-    return false;
-  }
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  if (::connect(mFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close();
-    return false;
-  }
-  return true;
+  mFd = connectLoopback(port);
+  return mFd >= 0;
 }
 
 void RawClient::close() {
