@@ -1,4 +1,5 @@
 #include "SampleConfiguration.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -6,21 +7,12 @@
 #include <sstream>
 #include <utility>
 
-namespace {
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-}  // namespace
+namespace {}  // namespace
 
 SampleConfiguration::SampleConfiguration()
-    : properties(readFile(FRIGEL_SOURCE_DIR "/etc/frigel.conf")),
-      settings(readFile(FRIGEL_SOURCE_DIR "/etc/frigel/frigelconfig.xml")),
-      constants(readFile(FRIGEL_SOURCE_DIR "/etc/frigel/frigelConstants.xml")) {
+    : properties(readWholeFile(FRIGEL_SOURCE_DIR "/etc/frigel.conf")),
+      settings(readWholeFile(FRIGEL_SOURCE_DIR "/etc/frigel/frigelconfig.xml")),
+      constants(readWholeFile(FRIGEL_SOURCE_DIR "/etc/frigel/frigelConstants.xml")) {
   mPaths = {mDir.path() + "/frigel.conf", mDir.path() + "/frigel/frigelconfig.xml",
             mDir.path() + "/frigel/frigelConstants.xml"};
   // The metrics file in a folder that exists on every machine the tests run.

@@ -22,13 +22,6 @@ const std::string kCheck = FRIGEL_BIN_DIR "/frigel-check";
 const std::string kSampleEtc = FRIGEL_SOURCE_DIR "/etc";
 const std::string kBrokenEtc = FRIGEL_TEST_DATA_DIR "/check/broken";
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
 struct CheckRun {
   int status = -1;
   std::vector<std::string> out;
@@ -73,8 +66,9 @@ CheckRun runCheck(const std::vector<std::string>& arguments,
 
 // A copy of the sample configuration with the settings file replaced.
 std::string sampleWithSettings(const TempDir& dir, const std::string& settings) {
-  dir.write("frigel.conf", readFile(kSampleEtc + "/frigel.conf"));
-  dir.write("frigel/frigelConstants.xml", readFile(kSampleEtc + "/frigel/frigelConstants.xml"));
+  dir.write("frigel.conf", readWholeFile(kSampleEtc + "/frigel.conf"));
+  dir.write("frigel/frigelConstants.xml",
+            readWholeFile(kSampleEtc + "/frigel/frigelConstants.xml"));
   dir.write("frigel/frigelconfig.xml", settings);
   return dir.path();
 }
@@ -99,7 +93,7 @@ TEST(FrigelCheckTool, TheEtcFolderComesFromTheEnvironmentWithoutOption) {
 TEST(FrigelCheckTool, TheReportOnABrokenConfigurationIsStable) {
   CheckRun run = runCheck({"--etc", kBrokenEtc});
   EXPECT_EQ(run.status, 1);
-  std::string expected = readFile(FRIGEL_TEST_DATA_DIR "/check/broken.expected");
+  std::string expected = readWholeFile(FRIGEL_TEST_DATA_DIR "/check/broken.expected");
   for (std::size_t at; (at = expected.find("@ETC@")) != std::string::npos;) {
     expected.replace(at, 5, kBrokenEtc);
   }

@@ -175,43 +175,36 @@ class KeyReader {
   std::size_t mOffset = 0;
 };
 
-// The temperatures are left out: every pass sets both before the step.
+// Every field of a state's key, in order, handed to `visit`. The
+// temperatures are in it but always 0: every pass sets both before its step.
+template <typename StateRef, typename Visit>
+void forEachKeyField(StateRef& s, Visit visit) {
+#define FRIGEL_FIELD(type, name) visit(s.controller.name);
+  FRIGEL_CONTROLLER_LIVE_STATE(FRIGEL_FIELD)
+#undef FRIGEL_FIELD
+  visit(s.controller.first);
+  for (int u = 0; u < 2; ++u) {
+    visit(s.sentOn[u]);
+    visit(s.resting[u]);
+    visit(s.restPasses[u]);
+    visit(s.held[u]);
+  }
+  visit(s.runUnit);
+  visit(s.runPasses);
+  visit(s.takenOver);
+  visit(s.noCoolingSteps);
+}
+
 Key encode(const State& s) {
   KeyWriter w;
-#define FRIGEL_PUT(type, name) w.put(s.controller.name);
-  FRIGEL_CONTROLLER_LIVE_STATE(FRIGEL_PUT)
-#undef FRIGEL_PUT
-  w.put(s.controller.first);
-  for (int u = 0; u < 2; ++u) {
-    w.put(s.sentOn[u]);
-    w.put(s.resting[u]);
-    w.put(s.restPasses[u]);
-    w.put(s.held[u]);
-  }
-  w.put(s.runUnit);
-  w.put(s.runPasses);
-  w.put(s.takenOver);
-  w.put(s.noCoolingSteps);
+  forEachKeyField(s, [&w](const auto& field) { w.put(field); });
   return w.take();
 }
 
 State decode(const Key& key) {
   State s;
   KeyReader r(key);
-#define FRIGEL_GET(type, name) r.get(s.controller.name);
-  FRIGEL_CONTROLLER_LIVE_STATE(FRIGEL_GET)
-#undef FRIGEL_GET
-  r.get(s.controller.first);
-  for (int u = 0; u < 2; ++u) {
-    r.get(s.sentOn[u]);
-    r.get(s.resting[u]);
-    r.get(s.restPasses[u]);
-    r.get(s.held[u]);
-  }
-  r.get(s.runUnit);
-  r.get(s.runPasses);
-  r.get(s.takenOver);
-  r.get(s.noCoolingSteps);
+  forEachKeyField(s, [&r](auto& field) { r.get(field); });
   return s;
 }
 

@@ -1,5 +1,7 @@
 #include "TempDir.h"
 
+#include <sstream>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,4 +33,11 @@ std::string writeFileIn(const std::string& folder, const std::string& relativePa
   out << content;
   out.close();
   return out ? full.string() : "";
+}
+
+std::string readWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
 }

@@ -1,5 +1,5 @@
 // A fresh temporary folder, removed with everything in it on destruction,
-// and the writing of a file into a folder.
+// and the writing and reading of a whole file.
 #ifndef FRIGEL_TESTS_TEMPDIR_H
 #define FRIGEL_TESTS_TEMPDIR_H
 
@@ -25,5 +25,9 @@ class TempDir {
 // path, or "" when it could not be written.
 std::string writeFileIn(const std::string& folder, const std::string& relativePath,
                         const std::string& content);
+
+// The whole content of the file at `path`, byte for byte; "" when it cannot
+// be read.
+std::string readWholeFile(const std::string& path);
 
 #endif

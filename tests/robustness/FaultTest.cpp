@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "DaemonSite.h"
+#include "TempDir.h"
 
 namespace {
 
@@ -26,10 +27,7 @@ using Clock = std::chrono::steady_clock;
 // pull-in of the air conditioner): a restarted server starts with that
 // value and with the air conditioner's output clear.
 std::string hotSite() {
-  std::ifstream in(kDaemonSiteFile);
-  std::stringstream text;
-  text << in.rdbuf();
-  std::string site = text.str();
+  std::string site = readWholeFile(kDaemonSiteFile);
   const std::string cool = "label=\"t-int\" value=\"20\"";
   site.replace(site.find(cool), cool.size(), "label=\"t-int\" value=\"31\"");
   return site;

@@ -17,13 +17,6 @@
 
 namespace {
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 bool has(const std::string& text, const std::string& line) {
   return text.find("\n" + line + "\n") != std::string::npos ||
          text.compare(0, line.size() + 1, line + "\n") == 0;
@@ -94,7 +87,7 @@ TEST(MetricsFile, AReaderRacingTheWriterAlwaysFindsAWholeFile) {
   });
   long reads = 0;
   while (writing) {
-    const std::string seen = readFile(file.path());
+    const std::string seen = readWholeFile(file.path());
     ASSERT_TRUE(seen == versions[0] || seen == versions[1]) << seen.size() << " bytes";
     ++reads;
   }

@@ -13,13 +13,6 @@
 
 namespace {
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 TEST(StatusJson, RendersEveryFieldAndNullForWhatIsUnknown) {
   StatusSnapshot s;
   s.controlling = true;
@@ -130,7 +123,7 @@ TEST_F(OperatorStatusTest, CountsStartsAndWritesTheFileAtomically) {
     outputs.on[1] = true;  // and goes out
     status.afterPass(outputs);
   }  // the destructor makes a last write
-  std::string json = readFile(path);
+  std::string json = readWholeFile(path);
   EXPECT_NE(json.find("\"mode\": \"single aircon\""), std::string::npos) << json;
   EXPECT_NE(json.find("{\"unit\": 2, \"on\": true, \"starts\": 2"), std::string::npos);
   EXPECT_NE(json.find("{\"unit\": 1, \"on\": false, \"starts\": 0"), std::string::npos);
@@ -152,7 +145,7 @@ TEST_F(OperatorStatusTest, AWriteFailureIsLoggedOnceAndTheRecoveryToo) {
   EXPECT_EQ(capture.count("cannot write the status file " + missing +
                           "/status: No such file or directory; retrying every second"),
             1u);
-  EXPECT_NE(readFile(missing + "/status").find("idle: set-up incomplete"), std::string::npos);
+  EXPECT_NE(readWholeFile(missing + "/status").find("idle: set-up incomplete"), std::string::npos);
 }
 
 TEST_F(OperatorStatusTest, AProbeWithoutNewValuesIsReportedStaleOnce) {
