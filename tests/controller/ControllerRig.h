@@ -169,6 +169,10 @@ class ControllerTest : public ::testing::Test {
   ControllerRig& rig = ControllerRig::instance();
 };
 
+// A parameterised test over a table of `Case` rows on the fixture `Base`.
+template <typename Base, typename Case>
+class TableTest : public Base, public ::testing::WithParamInterface<Case> {};
+
 // Runs the current test in a fresh process when a controller pass has
 // already run in this one. True in the parent, which must then return.
 bool rerunInFreshProcess();

@@ -49,7 +49,7 @@ struct UnitCase {
   Actuations actuations;
 };
 
-class EmergencyUnitTest : public EmergencyTest, public ::testing::WithParamInterface<UnitCase> {};
+using EmergencyUnitTest = TableTest<EmergencyTest, UnitCase>;
 
 TEST_P(EmergencyUnitTest, RunsEveryInstalledUnit) {
   const UnitCase& c = GetParam();
@@ -94,8 +94,7 @@ struct DropOutCase {
   eCoolingModeState next;
 };
 
-class EmergencyDropOutTest : public EmergencyTest,
-                             public ::testing::WithParamInterface<DropOutCase> {};
+using EmergencyDropOutTest = TableTest<EmergencyTest, DropOutCase>;
 
 // The first emergency pass makes no drop-out test; from the second on, a
 // temperature below the drop-out leaves for the mode that suits the units,
@@ -147,7 +146,7 @@ struct RampCase {
   std::vector<std::string> fanWrites;
 };
 
-class EmergencyRampTest : public EmergencyTest, public ::testing::WithParamInterface<RampCase> {};
+using EmergencyRampTest = TableTest<EmergencyTest, RampCase>;
 
 // One step of 10 at each expiry of the running ramp timer; at the end of a
 // ramp the timer is not restarted.
@@ -228,8 +227,7 @@ struct BandStartCase {
   uint8_t bandAfter;
 };
 
-class EmergencyBandStartTest : public EmergencyTest,
-                               public ::testing::WithParamInterface<BandStartCase> {};
+using EmergencyBandStartTest = TableTest<EmergencyTest, BandStartCase>;
 
 // The first emergency pass sets the band from the temperature; between the
 // edges the band keeps what the previous emergency left.
@@ -262,8 +260,7 @@ struct BandStepCase {
   uint32_t rampUpRegister;
 };
 
-class EmergencyBandStepTest : public EmergencyTest,
-                              public ::testing::WithParamInterface<BandStepCase> {};
+using EmergencyBandStepTest = TableTest<EmergencyTest, BandStepCase>;
 
 // The band only chooses which ramp timer runs: both registers start at 7
 // (6 after the pass's count-down) unless the band restarts or cancels them.

@@ -43,7 +43,7 @@ struct StartCase {
   bool preCoolingFlagCleared;
 };
 
-class FreeAirStartTest : public FreeAirTest, public ::testing::WithParamInterface<StartCase> {};
+using FreeAirStartTest = TableTest<FreeAirTest, StartCase>;
 
 // Outside air cooler than the room by more than the margin: full fan;
 // otherwise the lowest speed, and a pre-cooling expiry left over from an
@@ -128,8 +128,7 @@ struct RegulateCase {
   float fanAfter;
 };
 
-class FreeAirRegulateTest : public FreeAirTest,
-                            public ::testing::WithParamInterface<RegulateCase> {};
+using FreeAirRegulateTest = TableTest<FreeAirTest, RegulateCase>;
 
 TEST_P(FreeAirRegulateTest, OneRegulationStep) {
   const RegulateCase& c = GetParam();
@@ -185,7 +184,7 @@ struct FanStepCase {
   uint32_t step;
 };
 
-class FreeAirFanStepTest : public FreeAirTest, public ::testing::WithParamInterface<FanStepCase> {};
+using FreeAirFanStepTest = TableTest<FreeAirTest, FanStepCase>;
 
 // Step sizes are used as configured: only a step up is capped, at 100, and
 // a step down never goes below the lowest speed of 1.
@@ -253,7 +252,7 @@ struct WaitCase {
   float fanAfter;
 };
 
-class FreeAirWaitTest : public FreeAirTest, public ::testing::WithParamInterface<WaitCase> {};
+using FreeAirWaitTest = TableTest<FreeAirTest, WaitCase>;
 
 TEST_P(FreeAirWaitTest, WaitsForItsOwnTimeOut) {
   const WaitCase& c = GetParam();
@@ -297,8 +296,7 @@ struct PreAirconCase {
   uint32_t step;
 };
 
-class FreeAirPreAirconTest : public FreeAirTest,
-                             public ::testing::WithParamInterface<PreAirconCase> {};
+using FreeAirPreAirconTest = TableTest<FreeAirTest, PreAirconCase>;
 
 TEST_P(FreeAirPreAirconTest, EndsWithAnAirconOrBackToRegulation) {
   const PreAirconCase& c = GetParam();
@@ -376,8 +374,7 @@ struct PrologueCase {
   Actuations switches;
 };
 
-class FreeAirPrologueTest : public FreeAirTest,
-                            public ::testing::WithParamInterface<PrologueCase> {};
+using FreeAirPrologueTest = TableTest<FreeAirTest, PrologueCase>;
 
 // The first unit, left running by single-aircon mode, stops when the
 // after-drop-out run is over (and at every pass without units).

@@ -278,7 +278,7 @@ TEST_F(ControllerTest, Scenario4_RotationAlternatesTheUnits) {
 // Single-aircon cooling at 30 with the fan left at 60 by free air; the room
 // jumps to 41 at pass 100, to 46 (above the band) at 200, to 42 (below it)
 // at 400, and to 35 (below the emergency drop-out) at 600. Outside air 15.
-class EmergencyScenario : public ControllerTest, public ::testing::WithParamInterface<bool> {};
+using EmergencyScenario = TableTest<ControllerTest, bool>;
 
 TEST_P(EmergencyScenario, Scenario5_EmergencyFan) {
   const bool band = GetParam();

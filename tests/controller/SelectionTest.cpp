@@ -29,7 +29,7 @@ struct StartCase {
   std::vector<Actuations> firstTwoPasses;
 };
 
-class FirstPassTest : public ControllerTest, public ::testing::WithParamInterface<StartCase> {};
+using FirstPassTest = TableTest<ControllerTest, StartCase>;
 
 // The first pass picks the mode from the internal temperature and runs that
 // mode's step in the same call. It starts no other timer, clears no flag and
@@ -242,7 +242,7 @@ struct NoCoolingCase {
   eCoolingModeState next;
 };
 
-class NoCoolingTest : public ControllerTest, public ::testing::WithParamInterface<NoCoolingCase> {};
+using NoCoolingTest = TableTest<ControllerTest, NoCoolingCase>;
 
 // The step stops the fan and zeroes every step counter on every pass; a
 // change of mode takes effect at the next pass, whose step is the new mode's
@@ -301,8 +301,7 @@ struct SwitchOffCase {
   std::vector<Actuations> passes;
 };
 
-class NoCoolingSwitchOffTest : public ControllerTest,
-                               public ::testing::WithParamInterface<SwitchOffCase> {};
+using NoCoolingSwitchOffTest = TableTest<ControllerTest, SwitchOffCase>;
 
 // Both units are off after at most two no-cooling passes; with rotation the
 // first pass hands the first role over, and the second pass switches it off.

@@ -68,8 +68,7 @@ struct RampCase {
   std::vector<std::string> fanWrites;
 };
 
-class SingleAirconRampTest : public SingleAirconTest,
-                             public ::testing::WithParamInterface<RampCase> {};
+using SingleAirconRampTest = TableTest<SingleAirconTest, RampCase>;
 
 // Entered with the ramp flag already raised (the pre-aircon run's timer ran
 // out), the fan moves one step in the first pass and one step at each expiry
@@ -113,8 +112,7 @@ struct HandOverCase {
   eCoolingModeState next;
 };
 
-class SingleAirconHandOverTest : public SingleAirconTest,
-                                 public ::testing::WithParamInterface<HandOverCase> {};
+using SingleAirconHandOverTest = TableTest<SingleAirconTest, HandOverCase>;
 
 // With the minimum run time over, the first matching rule hands over; no
 // unit is switched on the way, and the fan only changes for free air at
@@ -219,8 +217,7 @@ struct LeftFlagCase {
   eCoolingModeState before;  // the mode whose run left the flag set
 };
 
-class SingleAirconLeftFlagTest : public SingleAirconTest,
-                                 public ::testing::WithParamInterface<LeftFlagCase> {};
+using SingleAirconLeftFlagTest = TableTest<SingleAirconTest, LeftFlagCase>;
 
 TEST_P(SingleAirconLeftFlagTest, ANewRunLastsItsMinimumRunTime) {
   settings.numberOfAircons = 1;

@@ -58,8 +58,7 @@ struct HandBackCase {
   bool handsBack;
 };
 
-class TwoAirconHandBackTest : public TwoAirconTest,
-                              public ::testing::WithParamInterface<HandBackCase> {};
+using TwoAirconHandBackTest = TableTest<TwoAirconTest, HandBackCase>;
 
 // Once the second unit's minimum run time is over, a temperature below its
 // drop-out switches the second unit off and continues single-aircon cooling
