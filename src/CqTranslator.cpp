@@ -226,6 +226,31 @@ void sendAirconOutput(cQlog& log, cObjectClient* client, aircon* ac, cObjectDOut
   log.debug("Aircon Switched");
 }
 
+// Sends `state` to the unit's output: 0 off, 1 on (the record follows),
+// any other value on with the record left as it is.
+void switchAirconOutput(cQlog& log, cObjectClient* client, aircon* ac, int number, uint8_t state) {
+  cObjectDOutput* output = copyToSend(ac->getControlPort());
+  if (output == nullptr) {
+    return;
+  }
+  switch (state) {
+    case 0:
+      log.debug("changing aircon %d output from ON to OFF", number);
+      output->setOutputState(OBJ_IO_STATE_CLEAR);
+      ac->setOnOffStatus(aircon::OFF);
+      break;
+    case 1:
+      log.debug("changing aircon %d output from OFF to ON", number);
+      output->setOutputState(OBJ_IO_STATE_SET);
+      ac->setOnOffStatus(aircon::ON);
+      break;
+    default:
+      output->setOutputState(OBJ_IO_STATE_SET);
+      break;
+  }
+  sendAirconOutput(log, client, ac, output);
+}
+
 // The fan output takes a percentage: anything outside 0 to 100 is limited
 // to the nearer end, and a value that is not a number becomes 0.
 float fanPercentToSend(float requested) {
@@ -583,26 +608,7 @@ void CqTranslator::switchAirconNoncurrentStateBased(uint8_t ac_num, uint8_t stat
            static_cast<double>(offTime.restLeft(now)) / static_cast<double>(kNanosecondsPerSecond));
       return;
   }
-  cObjectDOutput* output = copyToSend(ac->getControlPort());
-  if (output == nullptr) {
-    return;
-  }
-  switch (state) {
-    case 0:
-      debug("changing aircon %d output from ON to OFF", ac_num);
-      output->setOutputState(OBJ_IO_STATE_CLEAR);
-      ac->setOnOffStatus(aircon::OFF);
-      break;
-    case 1:
-      debug("changing aircon %d output from OFF to ON", ac_num);
-      output->setOutputState(OBJ_IO_STATE_SET);
-      ac->setOnOffStatus(aircon::ON);
-      break;
-    default:
-      output->setOutputState(OBJ_IO_STATE_SET);
-      break;
-  }
-  sendAirconOutput(*this, mObjectClient, ac, output);
+  switchAirconOutput(*this, mObjectClient, ac, ac_num, state);
 }
 
 void CqTranslator::setAirconMinimumOffNanoseconds(int64_t nanoseconds) {
@@ -618,16 +624,9 @@ void CqTranslator::releaseHeldStarts() {
       continue;
     }
     aircon* ac = getAirconFromNumber(number);
-    cObjectDOutput* output = ac != nullptr && ac->getControlPort() != nullptr
-                                 ? copyToSend(ac->getControlPort())
-                                 : nullptr;
-    if (output == nullptr) {
-      continue;
+    if (ac != nullptr && ac->getControlPort() != nullptr) {
+      switchAirconOutput(*this, mObjectClient, ac, number, 1);
     }
-    debug("changing aircon %d output from OFF to ON", number);
-    output->setOutputState(OBJ_IO_STATE_SET);
-    ac->setOnOffStatus(aircon::ON);
-    sendAirconOutput(*this, mObjectClient, ac, output);
   }
 }
 
