@@ -60,16 +60,26 @@ class cObject {
   eObjectTypes mType;
 };
 
-// A port of a device. A query by example sets only the type and the label.
-class cObjectPort : public cObject {
+// Where a value lives on the server: device serial and port id. Ports and
+// trend events both carry it.
+class cPortAddress {
  public:
-  cObjectPort() : cObject(OBJ_PORT) {}
-  cObject* clone() const override { return new cObjectPort(*this); }
-
   uint32_t getDeviceSerial() const { return mDeviceSerial; }
   void setDeviceSerial(uint32_t serial) { mDeviceSerial = serial; }
   uint32_t getPortId() const { return mPortId; }
   void setPortId(uint32_t id) { mPortId = id; }
+
+ private:
+  uint32_t mDeviceSerial = 0;
+  uint32_t mPortId = 0;
+};
+
+// A port of a device. A query by example sets only the type and the label.
+class cObjectPort : public cObject, public cPortAddress {
+ public:
+  cObjectPort() : cObject(OBJ_PORT) {}
+  cObject* clone() const override { return new cObjectPort(*this); }
+
   // Never null; "" when no label is set.
   const char* getPortLabel() const { return mPortLabel.c_str(); }
   // Copies the label; null clears it.
@@ -82,8 +92,6 @@ class cObjectPort : public cObject {
   cObjectPort(const cObjectPort&) = default;
 
  private:
-  uint32_t mDeviceSerial = 0;
-  uint32_t mPortId = 0;
   std::string mPortLabel;
   ePortType mPortType = PORT_TYPE_NONE;
 };
@@ -106,69 +114,63 @@ class cObjectAInput : public cObjectPort {
   std::atomic<float> mCalculatedValue{0.0f};
 };
 
-// Discrete input. Not used by the daemon; the server publishes such ports.
-class cObjectDInput : public cObjectPort {
+// A port of one kind that holds one value (a state or a speed): the body
+// shared by the discrete input, the discrete output and the analogue output.
+// The value starts value-initialised: OBJ_IO_STATE_UNKNOWN or 0.
+template <class Self, eObjectTypes kType, ePortType kPortType, class Value>
+class cObjectValuePort : public cObjectPort {
  public:
-  cObjectDInput() : cObjectPort(OBJ_PORT_DIN) { setPortType(PORT_TYPE_DISCRETE_IN); }
-  cObject* clone() const override { return new cObjectDInput(*this); }
+  cObject* clone() const override { return new Self(static_cast<const Self&>(*this)); }
 
-  eObjectIOState getInputState() const { return mInputState; }
-  void setInputState(eObjectIOState state) { mInputState = state; }
+ protected:
+  cObjectValuePort() : cObjectPort(kType) { setPortType(kPortType); }
+  cObjectValuePort(const cObjectValuePort&) = default;
+  Value value() const { return mValue; }
+  void setValue(Value value) { mValue = value; }
 
  private:
-  cObjectDInput(const cObjectDInput&) = default;
-  eObjectIOState mInputState = OBJ_IO_STATE_UNKNOWN;
+  Value mValue{};
+};
+
+// Discrete input. Not used by the daemon; the server publishes such ports.
+class cObjectDInput
+    : public cObjectValuePort<cObjectDInput, OBJ_PORT_DIN, PORT_TYPE_DISCRETE_IN, eObjectIOState> {
+ public:
+  eObjectIOState getInputState() const { return value(); }
+  void setInputState(eObjectIOState state) { setValue(state); }
 };
 
 // Discrete output (an air conditioner's on/off contact).
-class cObjectDOutput : public cObjectPort {
+class cObjectDOutput : public cObjectValuePort<cObjectDOutput, OBJ_PORT_DOUT,
+                                               PORT_TYPE_DISCRETE_OUT, eObjectIOState> {
  public:
-  cObjectDOutput() : cObjectPort(OBJ_PORT_DOUT) { setPortType(PORT_TYPE_DISCRETE_OUT); }
-  cObject* clone() const override { return new cObjectDOutput(*this); }
-
-  eObjectIOState getOutputState() const { return mOutputState; }
-  void setOutputState(eObjectIOState state) { mOutputState = state; }
-
- private:
-  cObjectDOutput(const cObjectDOutput&) = default;
-  eObjectIOState mOutputState = OBJ_IO_STATE_UNKNOWN;
+  eObjectIOState getOutputState() const { return value(); }
+  void setOutputState(eObjectIOState state) { setValue(state); }
 };
 
 // Analogue output (the fan speed, in percent).
-class cObjectAOutput : public cObjectPort {
+class cObjectAOutput
+    : public cObjectValuePort<cObjectAOutput, OBJ_PORT_AOUT, PORT_TYPE_ANALOG_OUT, float> {
  public:
-  cObjectAOutput() : cObjectPort(OBJ_PORT_AOUT) { setPortType(PORT_TYPE_ANALOG_OUT); }
-  cObject* clone() const override { return new cObjectAOutput(*this); }
-
-  float getOutputValue() const { return mOutputValue; }
-  void setOutputValue(float value) { mOutputValue = value; }
-
- private:
-  cObjectAOutput(const cObjectAOutput&) = default;
-  float mOutputValue = 0.0f;
+  float getOutputValue() const { return value(); }
+  void setOutputValue(float speed) { setValue(speed); }
 };
 
 // A trend event: a new calculated value of one port, with the server's
 // trend sequence number.
-class cObjectTrend : public cObject {
+class cObjectTrend : public cObject, public cPortAddress {
  public:
   cObjectTrend() : cObject(OBJ_TREND_EVENT) {}
   cObject* clone() const override { return new cObjectTrend(*this); }
 
   uint32_t getTrendSeqNum() const { return mTrendSeqNum; }
   void setTrendSeqNum(uint32_t seq) { mTrendSeqNum = seq; }
-  uint32_t getDeviceSerial() const { return mDeviceSerial; }
-  void setDeviceSerial(uint32_t serial) { mDeviceSerial = serial; }
-  uint32_t getPortId() const { return mPortId; }
-  void setPortId(uint32_t id) { mPortId = id; }
   float getCalculatedValue() const { return mCalculatedValue; }
   void setCalculatedValue(float value) { mCalculatedValue = value; }
 
  private:
   cObjectTrend(const cObjectTrend&) = default;
   uint32_t mTrendSeqNum = 0;
-  uint32_t mDeviceSerial = 0;
-  uint32_t mPortId = 0;
   float mCalculatedValue = 0.0f;
 };
 
