@@ -8,26 +8,7 @@
 #include <cstring>
 #include <utility>
 
-namespace {
-
-bool writeWhole(int fd, const std::string& text) {
-  const char* p = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      return false;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
+#include "wholeWrite.h"
 
 AtomicFile::AtomicFile(cQlog& log, std::string path, const char* what, const char* retrying,
                        mode_t mode)
@@ -44,7 +25,9 @@ bool AtomicFile::write(const std::string& text) {
   if (fd < 0) {
     error = errno;
   } else {
-    if (::fchmod(fd, mMode) != 0 || !writeWhole(fd, text)) {
+    if (::fchmod(fd, mMode) != 0 ||
+        !writeWhole(text.data(), text.size(),
+                    [fd](const char* data, std::size_t size) { return ::write(fd, data, size); })) {
       error = errno != 0 ? errno : EIO;
     }
     if (::close(fd) != 0 && error == 0) {

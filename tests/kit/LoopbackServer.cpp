@@ -17,6 +17,7 @@
 
 #include "cObjectList.h"
 #include "monotonicClock.h"
+#include "wholeWrite.h"
 #include "Loopback.h"
 
 namespace {
@@ -253,18 +254,9 @@ bool LoopbackServer::writeToClient(const uint8_t* data, std::size_t size) {
   if (mClientFd < 0) {
     return false;
   }
-  while (size > 0) {
-    ssize_t sent = ::send(mClientFd, data, size, MSG_NOSIGNAL);
-    if (sent < 0 && errno == EINTR) {
-      continue;
-    }
-    if (sent <= 0) {
-      return false;
-    }
-    data += sent;
-    size -= static_cast<std::size_t>(sent);
-  }
-  return true;
+  return writeWhole(data, size, [this](const uint8_t* bytes, std::size_t left) {
+    return ::send(mClientFd, bytes, left, MSG_NOSIGNAL);
+  });
 }
 
 bool LoopbackServer::push(const vulowire::Frame& frame) {
