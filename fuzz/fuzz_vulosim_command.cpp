@@ -15,33 +15,13 @@ bool isBlank(std::string_view line) {
   return line.find_first_not_of(" \t\r") == std::string_view::npos;
 }
 
-const char* verbOf(Command::Kind kind) {
-  switch (kind) {
-    case Command::Kind::Ain:
-      return "ain";
-    case Command::Kind::Trend:
-      return "trend";
-    case Command::Kind::Get:
-      return "get";
-    case Command::Kind::Count:
-      return "count";
-    case Command::Kind::Drop:
-      return "drop";
-    case Command::Kind::Garbage:
-      return "garbage";
-    case Command::Kind::Quit:
-      return "quit";
-  }
-  return "";
-}
-
 bool hasLabel(Command::Kind kind) {
   return kind == Command::Kind::Ain || kind == Command::Kind::Trend || kind == Command::Kind::Get ||
          kind == Command::Kind::Count;
 }
 
 std::string writtenOut(const Command& command) {
-  std::string line = verbOf(command.kind);
+  std::string line = commandVerb(command.kind);
   if (hasLabel(command.kind)) {
     line += " " + command.label;
   }

@@ -53,6 +53,23 @@ CommandParse accept(Command command) {
   return result;
 }
 
+struct Shape {
+  const char* verb;
+  Command::Kind kind;
+  std::size_t arguments;
+  const char* usage;
+};
+// Each command: its verb, its number of arguments and its usage line.
+const Shape kShapes[] = {
+    {"ain", Command::Kind::Ain, 2, "ain LABEL VALUE"},
+    {"trend", Command::Kind::Trend, 3, "trend LABEL VALUE SEQ"},
+    {"get", Command::Kind::Get, 1, "get LABEL"},
+    {"count", Command::Kind::Count, 1, "count LABEL"},
+    {"drop", Command::Kind::Drop, 0, "drop"},
+    {"garbage", Command::Kind::Garbage, 0, "garbage"},
+    {"quit", Command::Kind::Quit, 0, "quit"},
+};
+
 }  // namespace
 
 CommandParse parseCommand(std::string_view line) {
@@ -67,21 +84,6 @@ CommandParse parseCommand(std::string_view line) {
   const std::string& verb = words[0];
   const std::size_t arguments = words.size() - 1;
 
-  struct Shape {
-    const char* verb;
-    Command::Kind kind;
-    std::size_t arguments;
-    const char* usage;
-  };
-  static const Shape kShapes[] = {
-      {"ain", Command::Kind::Ain, 2, "ain LABEL VALUE"},
-      {"trend", Command::Kind::Trend, 3, "trend LABEL VALUE SEQ"},
-      {"get", Command::Kind::Get, 1, "get LABEL"},
-      {"count", Command::Kind::Count, 1, "count LABEL"},
-      {"drop", Command::Kind::Drop, 0, "drop"},
-      {"garbage", Command::Kind::Garbage, 0, "garbage"},
-      {"quit", Command::Kind::Quit, 0, "quit"},
-  };
   for (const Shape& shape : kShapes) {
     if (verb != shape.verb) {
       continue;
@@ -103,4 +105,13 @@ CommandParse parseCommand(std::string_view line) {
     return accept(std::move(command));
   }
   return refuse("unknown command '" + verb + "'");
+}
+
+const char* commandVerb(Command::Kind kind) {
+  for (const Shape& shape : kShapes) {
+    if (shape.kind == kind) {
+      return shape.verb;
+    }
+  }
+  return "";
 }

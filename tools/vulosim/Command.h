@@ -38,4 +38,7 @@ struct CommandParse {
 
 CommandParse parseCommand(std::string_view line);
 
+// The word that starts a command of this kind ("ain", "drop", ...).
+const char* commandVerb(Command::Kind kind);
+
 #endif
