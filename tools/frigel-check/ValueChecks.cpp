@@ -27,13 +27,13 @@ class ValueChecker {
     checkNumberOfAircons();
     checkPullInOrder();
     checkDropOuts();
-    checkGoalTemperature();
-    checkEmergencyFanBand();
+    whenInUse(&::goalTemperature, &ValueChecker::checkGoalTemperature);
+    whenInUse(&::hiTempFanPullIn, &ValueChecker::checkEmergencyFanBand);
     checkRamps();
     checkTimersThatNeverRunOut();
     checkRunOnAgainstPreCooling();
     checkMinimumOffTime();
-    checkStepSizes();
+    whenInUse(&::fanSpeedStepUpSize, &ValueChecker::checkStepSizes);
     checkAbsentParameters();
   }
 
@@ -50,6 +50,16 @@ class ValueChecker {
 
   bool inUse(const EffectiveValue& v) const {
     return !unusedBecause(v.definition, mFeatures).has_value();
+  }
+
+  // Runs a check about one parameter, which has nothing to say about a
+  // parameter the daemon does not use under the chosen options.
+  template <class Variable>
+  void whenInUse(const Variable* variable, void (ValueChecker::*check)(const EffectiveValue&)) {
+    const EffectiveValue& v = value(variable);
+    if (inUse(v)) {
+      (this->*check)(v);
+    }
   }
 
   // "30 degC", or "absent, so 0 degC".
@@ -233,11 +243,7 @@ class ValueChecker {
   // Free-air cooling regulates towards the goal only between coolingPullIn
   // (below it free air stops) and aircon1PullIn (from there an air
   // conditioner is called for).
-  void checkGoalTemperature() {
-    const EffectiveValue& goal = value(&::goalTemperature);
-    if (!inUse(goal)) {
-      return;
-    }
+  void checkGoalTemperature(const EffectiveValue& goal) {
     const EffectiveValue& coolingPullIn = value(&::coolingPullIn);
     const EffectiveValue& aircon1PullIn = value(&::aircon1PullIn);
     if (goal.value < coolingPullIn.value) {
@@ -257,11 +263,7 @@ class ValueChecker {
   // The band runs from hiTempFanPullIn - 2 up to hiTempFanPullIn, and only
   // while an emergency lasts: from hiTemperaturePullIn until the room falls
   // below hiTemperatureDropOut.
-  void checkEmergencyFanBand() {
-    const EffectiveValue& pullIn = value(&::hiTempFanPullIn);
-    if (!inUse(pullIn)) {
-      return;
-    }
+  void checkEmergencyFanBand(const EffectiveValue& pullIn) {
     const EffectiveValue& dropOut = value(&::hiTemperatureDropOut);
     const float lowerEdge = static_cast<float>(pullIn.value) - 2.0f;
     if (!(lowerEdge < dropOut.value)) {
@@ -382,25 +384,27 @@ class ValueChecker {
                        "(180 s protects it)");
   }
 
-  void checkStepSizes() {
-    const EffectiveValue& up = value(&::fanSpeedStepUpSize);
-    const EffectiveValue& down = value(&::fanSpeedStepDownSize);
-    if (!inUse(up)) {
-      return;
-    }
-    if (up.value < 0) {
-      warn(up, named(up) + " is negative: a step up lowers the fan speed, without limit");
-    } else if (up.value == 0) {
-      warn(up, named(up) + " never speeds the fan up");
-    } else if (up.value > 100) {
-      warn(up, named(up) + " is above 100 %: one step takes the fan to full speed");
-    }
-    if (down.value < 0) {
-      warn(down, named(down) + " is negative: a step down raises the fan speed, without limit");
-    } else if (down.value == 0) {
-      warn(down, named(down) + " never slows the fan down");
-    } else if (down.value > 100) {
-      warn(down, named(down) + " is above 100 %: the fan speed is never stepped down");
+  // The step down is used exactly when the step up is.
+  void checkStepSizes(const EffectiveValue&) {
+    struct Step {
+      const float* variable;
+      const char* whenNegative;
+      const char* whenZero;
+      const char* whenAboveFull;
+    };
+    for (const Step& step :
+         {Step{&::fanSpeedStepUpSize, "a step up lowers the fan speed, without limit",
+               "never speeds the fan up", "one step takes the fan to full speed"},
+          Step{&::fanSpeedStepDownSize, "a step down raises the fan speed, without limit",
+               "never slows the fan down", "the fan speed is never stepped down"}}) {
+      const EffectiveValue& v = value(step.variable);
+      if (v.value < 0) {
+        warn(v, named(v) + " is negative: " + step.whenNegative);
+      } else if (v.value == 0) {
+        warn(v, named(v) + " " + step.whenZero);
+      } else if (v.value > 100) {
+        warn(v, named(v) + " is above 100 %: " + step.whenAboveFull);
+      }
     }
   }
 
