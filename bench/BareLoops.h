@@ -52,10 +52,9 @@ int bareLoopChildMain(int argc, char** argv);
 // The loop in a child process started from `selfPath` (this program).
 class BareLoopChild {
  public:
+  // Not copyable: it owns the child process.
   BareLoopChild();
   ~BareLoopChild();
-  BareLoopChild(const BareLoopChild&) = delete;
-  BareLoopChild& operator=(const BareLoopChild&) = delete;
 
   bool start(const std::string& selfPath, const BareLoopOptions& options);
   // Waits for the loop to end; nothing when it failed.

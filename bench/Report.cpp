@@ -312,6 +312,19 @@ void addSamePassLengthRow(Table& table, const BenchResults& r) {
        verdict(available, literalPerSecond >= kCpuPerSecondAdvantageGoal * exactPerSecond)});
 }
 
+// One exact-pacing period: passes, CPU, the grid and the set path against
+// the bare deadline loops of the same period.
+void addExactSection(Table& table, const std::string& period, const DaemonFigures& daemon,
+                     const std::optional<BareLoopResult>& bare, double periodUs,
+                     std::initializer_list<SetReference> references) {
+  table.section("Exact pacing, " + period);
+  const std::string mode = "Exact " + period;
+  addPassRows(table, mode, daemon, bare, periodUs);
+  addCpuRows(table, mode, daemon, bare, kExactCpuRatioGoal);
+  addGridRow(table, mode, daemon, bare, periodUs);
+  addSetPathRows(table, mode, daemon, references);
+}
+
 }  // namespace
 
 std::string formatReport(const BenchResults& r) {
@@ -320,23 +333,14 @@ std::string formatReport(const BenchResults& r) {
   addPassRows(table, "Literal", r.literal, r.bareLiteral, 0);
   addCpuRows(table, "Literal", r.literal, r.bareLiteral, kLiteralCpuRatioGoal);
 
-  table.section("Exact pacing, 1 ms");
-  addPassRows(table, "Exact 1 ms", r.exact1ms, r.bareDeadline1ms, 1000);
-  addCpuRows(table, "Exact 1 ms", r.exact1ms, r.bareDeadline1ms, kExactCpuRatioGoal);
-  addGridRow(table, "Exact 1 ms", r.exact1ms, r.bareDeadline1ms, 1000);
-  addSetPathRows(table, "Exact 1 ms", r.exact1ms,
-                 {SetReference{"writes the fan set itself", r.bareDeadlineSet1ms,
-                               r.bareDeadlineSet1msAtServerUs, true},
-                  SetReference{"hands the fan set to a second thread that writes it",
-                               r.bareHandedSet1ms, r.bareHandedSet1msAtServerUs, false}});
-
-  table.section("Exact pacing, 10 ms");
-  addPassRows(table, "Exact 10 ms", r.exact10ms, r.bareDeadline10ms, 10000);
-  addCpuRows(table, "Exact 10 ms", r.exact10ms, r.bareDeadline10ms, kExactCpuRatioGoal);
-  addGridRow(table, "Exact 10 ms", r.exact10ms, r.bareDeadline10ms, 10000);
-  addSetPathRows(table, "Exact 10 ms", r.exact10ms,
-                 {SetReference{"writes the fan set itself", r.bareDeadlineSet10ms,
-                               r.bareDeadlineSet10msAtServerUs, true}});
+  addExactSection(table, "1 ms", r.exact1ms, r.bareDeadline1ms, 1000,
+                  {SetReference{"writes the fan set itself", r.bareDeadlineSet1ms,
+                                r.bareDeadlineSet1msAtServerUs, true},
+                   SetReference{"hands the fan set to a second thread that writes it",
+                                r.bareHandedSet1ms, r.bareHandedSet1msAtServerUs, false}});
+  addExactSection(table, "10 ms", r.exact10ms, r.bareDeadline10ms, 10000,
+                  {SetReference{"writes the fan set itself", r.bareDeadlineSet10ms,
+                                r.bareDeadlineSet10msAtServerUs, true}});
 
   table.section("Literal loop against exact pacing");
   addSamePassLengthRow(table, r);
