@@ -4,12 +4,6 @@
 #include <cstring>
 #include <filesystem>
 
-CsvRecorder::~CsvRecorder() {
-  if (mFile) {
-    std::fclose(mFile);
-  }
-}
-
 bool CsvRecorder::open(const std::string& path, std::string& error) {
   mPath = path;
   const std::filesystem::path parent = std::filesystem::path(path).parent_path();
@@ -22,17 +16,16 @@ bool CsvRecorder::open(const std::string& path, std::string& error) {
             made.message();
     return false;
   }
-  mFile = std::fopen(path.c_str(), "w");
+  mFile.reset(std::fopen(path.c_str(), "w"));
   if (!mFile) {
     error = "cannot write CSV " + path + ": " + std::strerror(errno);
     return false;
   }
-  if (std::fputs("time_s,hour,internal_c,external_c,aircon1,aircon2,fan_percent,load_w\n", mFile) <
-          0 ||
-      std::fflush(mFile) != 0) {
+  if (std::fputs("time_s,hour,internal_c,external_c,aircon1,aircon2,fan_percent,load_w\n",
+                 mFile.get()) < 0 ||
+      std::fflush(mFile.get()) != 0) {
     error = "cannot write CSV " + path + ": " + std::strerror(errno);
-    std::fclose(mFile);
-    mFile = nullptr;
+    mFile.reset();
     return false;
   }
   return true;
@@ -44,10 +37,10 @@ void CsvRecorder::write(const CsvRow& row) {
   }
   // Flushed row by row, so that a run can be watched (or plotted) while it
   // goes on and a killed run leaves every row written so far.
-  if (std::fprintf(mFile, "%.15g,%.4f,%.3f,%.3f,%d,%d,%.1f,%.0f\n", row.timeS, row.clockS / 3600.0,
-                   row.internalC, row.externalC, row.airconOn[0] ? 1 : 0, row.airconOn[1] ? 1 : 0,
-                   row.fanPercent, row.loadW) < 0 ||
-      std::fflush(mFile) != 0) {
+  if (std::fprintf(mFile.get(), "%.15g,%.4f,%.3f,%.3f,%d,%d,%.1f,%.0f\n", row.timeS,
+                   row.clockS / 3600.0, row.internalC, row.externalC, row.airconOn[0] ? 1 : 0,
+                   row.airconOn[1] ? 1 : 0, row.fanPercent, row.loadW) < 0 ||
+      std::fflush(mFile.get()) != 0) {
     mFailed = true;
     mErrno = errno;
     return;
@@ -59,15 +52,14 @@ bool CsvRecorder::close(std::string& error) {
   if (!mFile) {
     return !mFailed;
   }
-  if (std::fflush(mFile) != 0 && !mFailed) {
+  if (std::fflush(mFile.get()) != 0 && !mFailed) {
     mFailed = true;
     mErrno = errno;
   }
-  if (std::fclose(mFile) != 0 && !mFailed) {
+  if (std::fclose(mFile.release()) != 0 && !mFailed) {
     mFailed = true;
     mErrno = errno;
   }
-  mFile = nullptr;
   if (mFailed) {
     error = "cannot write CSV " + mPath + ": " + std::strerror(mErrno);
     return false;

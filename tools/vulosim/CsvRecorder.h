@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 struct CsvRow {
@@ -25,11 +26,6 @@ struct CsvRow {
 
 class CsvRecorder {
  public:
-  CsvRecorder() = default;
-  ~CsvRecorder();
-  CsvRecorder(const CsvRecorder&) = delete;
-  CsvRecorder& operator=(const CsvRecorder&) = delete;
-
   // Creates the file's missing parent folders, opens it (replacing an
   // existing file) and writes the header. False with `error` naming the
   // file when it cannot be written.
@@ -45,7 +41,11 @@ class CsvRecorder {
   bool close(std::string& error);
 
  private:
-  std::FILE* mFile = nullptr;
+  // Closed on destruction, whatever state a failed run left it in.
+  struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  std::unique_ptr<std::FILE, FileCloser> mFile;
   std::string mPath;
   uint64_t mRows = 0;
   bool mFailed = false;
