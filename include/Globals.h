@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-enum eCoolingModeState : unsigned {
+enum eCoolingModeState : unsigned int {
   noCoolingModeState = 0,
   freeAirCoolingModeState = 1,
   aircon1CoolingModeState = 2,

@@ -48,6 +48,8 @@ struct ThresholdSpec {
 };
 
 struct ModelSpec {
+  // True: the clock stands still until the first client connects.
+  bool waitForClient = false;
   // Simulated seconds per step (> 0).
   double stepS = 1.0;
   // Simulated seconds per real second (> 0).
@@ -56,8 +58,6 @@ struct ModelSpec {
   double durationS = 86400.0;
   // Time of day at which the run starts (seconds after midnight, < 86400).
   double startClockS = 0.0;
-  // True: the clock stands still until the first client connects.
-  bool waitForClient = false;
   // Simulated seconds between CSV rows: a whole number of steps.
   double recordIntervalS = 60.0;
 

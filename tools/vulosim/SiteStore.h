@@ -11,11 +11,11 @@
 #include "cObject.h"
 
 struct SitePort {
+  std::string label;
   uint32_t deviceSerial = 0;
   uint32_t portId = 0;
   // One of the four port types; PORT_TYPE_NONE never occurs in a store.
   ePortType type = PORT_TYPE_NONE;
-  std::string label;
   // Analogue ports (ain, aout): the current value.
   float value = 0.0f;
   // Digital ports (din, dout): the current state; UNKNOWN until set.

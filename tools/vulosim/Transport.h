@@ -17,13 +17,7 @@
 #include "LineReader.h"
 #include "vulowire.h"
 
-// Work done on a fixed period of the monotonic clock.
-class PeriodicTask {
- public:
-  virtual ~PeriodicTask() = default;
-  // One period has passed; after a delay, called several times in a row.
-  virtual void tick() = 0;
-};
+class PeriodicTask;
 
 class Transport : public ClientHub {
  public:
@@ -104,6 +98,14 @@ class Transport : public ClientHub {
   std::chrono::duration<double> mTickPeriod{0.0};
   std::chrono::steady_clock::time_point mTicksStart;
   uint64_t mTicksDone = 0;  // since mTicksStart
+};
+
+// Work done on a fixed period of the monotonic clock.
+class PeriodicTask {
+ public:
+  virtual ~PeriodicTask() = default;
+  // One period has passed; after a delay, called several times in a row.
+  virtual void tick() = 0;
 };
 
 #endif
