@@ -28,20 +28,6 @@ enum eObjectTypes : uint8_t {
   OBJ_NUM_OBJECT_TYPES = 14
 };
 
-enum ePortType : uint8_t {
-  PORT_TYPE_NONE = 0,
-  PORT_TYPE_DISCRETE_IN = 1,
-  PORT_TYPE_DISCRETE_OUT = 2,
-  PORT_TYPE_ANALOG_IN = 3,
-  PORT_TYPE_ANALOG_OUT = 4
-};
-
-enum eObjectIOState : uint8_t {
-  OBJ_IO_STATE_UNKNOWN = 0,
-  OBJ_IO_STATE_SET = 1,
-  OBJ_IO_STATE_CLEAR = 2
-};
-
 // A bare object: only its type. Types without a class of their own
 // (OBJ_EVENT, OBJ_ACCESS, OBJ_ADHOC_EVENT, ...) travel as bare objects.
 class cObject {
@@ -58,6 +44,14 @@ class cObject {
 
  private:
   eObjectTypes mType;
+};
+
+enum ePortType : uint8_t {
+  PORT_TYPE_NONE = 0,
+  PORT_TYPE_DISCRETE_IN = 1,
+  PORT_TYPE_DISCRETE_OUT = 2,
+  PORT_TYPE_ANALOG_IN = 3,
+  PORT_TYPE_ANALOG_OUT = 4
 };
 
 // Where a value lives on the server: device serial and port id. Ports and
@@ -112,6 +106,12 @@ class cObjectAInput : public cObjectPort {
  private:
   static_assert(std::atomic<float>::is_always_lock_free, "probe values must be lock-free");
   std::atomic<float> mCalculatedValue{0.0f};
+};
+
+enum eObjectIOState : uint8_t {
+  OBJ_IO_STATE_UNKNOWN = 0,
+  OBJ_IO_STATE_SET = 1,
+  OBJ_IO_STATE_CLEAR = 2
 };
 
 // A port of one kind that holds one value (a state or a speed): the body
