@@ -27,17 +27,6 @@ std::string describe(const Findings& findings) {
   return text;
 }
 
-// Exactly one warning, on `line`, containing `text`.
-void expectOneWarning(const std::string& fileText, long line, const std::string& text) {
-  Findings findings = checkText(fileText);
-  ASSERT_EQ(findings.all().size(), 1u) << describe(findings);
-  const Finding& finding = findings.all().front();
-  EXPECT_EQ(finding.severity, Severity::Warning);
-  EXPECT_EQ(finding.file, kPath);
-  EXPECT_EQ(finding.line, line);
-  EXPECT_NE(finding.message.find(text), std::string::npos) << finding.message;
-}
-
 TEST(PropertiesChecks, WhatTheDaemonReadsAsMeantIsClean) {
   Findings findings = checkText(
       "# comment with key=value\n"
@@ -53,14 +42,6 @@ TEST(PropertiesChecks, WhatTheDaemonReadsAsMeantIsClean) {
   EXPECT_TRUE(findings.all().empty()) << describe(findings);
 }
 
-TEST(PropertiesChecks, BlanksAroundTheEqualsSign) {
-  expectOneWarning("# x\nSyncTime = 120\n", 2,
-                   "blanks around \"=\": the daemon reads the key \"SyncTime \" and the value "
-                   "\" 120\", blanks included, so SyncTime keeps its default, 300");
-  expectOneWarning("log4cpp.rootCategory= INFO\n", 1, "blanks around \"=\"");
-  expectOneWarning(" ProbeStaleSeconds=10\n", 1, "so ProbeStaleSeconds keeps its default, 900");
-}
-
 TEST(PropertiesChecks, ALineTooLongIsSkippedAloneByTheDaemon) {
   const std::string longLine = "log4cpp.appender.x.fileName=/" + std::string(240, 'a');
   Findings findings = checkText("SyncTime=60\n" + longLine + "\nSyncTime=70\nabc\n");
@@ -74,53 +55,70 @@ TEST(PropertiesChecks, ALineTooLongIsSkippedAloneByTheDaemon) {
   EXPECT_EQ(findings.all()[2].line, 4);
 }
 
-TEST(PropertiesChecks, ALineWithoutEqualsSign) {
-  expectOneWarning("SyncTime 300\n", 1, "no \"=\" in \"SyncTime 300\": the daemon skips this line");
-  expectOneWarning("   SyncTime # =300\n", 1, "no \"=\" in \"SyncTime\"");
+// A file that gives exactly one warning, on `line`, containing `text`.
+struct WarningRow {
+  const char* name;
+  std::string fileText;
+  std::string text;
+  long line = 1;
+};
+
+class PropertiesWarning : public ::testing::TestWithParam<WarningRow> {};
+
+TEST_P(PropertiesWarning, IsTheOnlyFinding) {
+  const WarningRow& row = GetParam();
+  Findings findings = checkText(row.fileText);
+  ASSERT_EQ(findings.all().size(), 1u) << describe(findings);
+  const Finding& finding = findings.all().front();
+  EXPECT_EQ(finding.severity, Severity::Warning);
+  EXPECT_EQ(finding.file, kPath);
+  EXPECT_EQ(finding.line, row.line);
+  EXPECT_NE(finding.message.find(row.text), std::string::npos) << finding.message;
 }
 
-TEST(PropertiesChecks, DaemonKeysWhoseValueIsNotAWholeNumber) {
-  expectOneWarning(
-      "SyncTime=5min\n", 1,
-      "SyncTime \"5min\" is not a whole number: the daemon reads 5, a re-poll every 5 s");
-  expectOneWarning("ProbeStaleSeconds=\n", 1,
-                   "ProbeStaleSeconds \"\" is not a whole number: the daemon reads 0, the "
-                   "stale-probe check is off");
-  expectOneWarning("PassPeriodMicroseconds=1e4\n", 1,
-                   "the daemon reads 1, raised to 1000 us a pass");
-  expectOneWarning("SyncTime=99999999999\n", 1,
-                   "SyncTime 99999999999 is out of range: the daemon reads 2147483647");
-}
-
-TEST(PropertiesChecks, PassPeriodsTheDaemonDoesNotTakeAsWritten) {
-  expectOneWarning("PassPeriodMicroseconds=500\n", 1,
-                   "PassPeriodMicroseconds 500 is below the shortest period, 1000: the daemon "
-                   "reads 500, raised to 1000 us a pass");
-  expectOneWarning("PassPeriodMicroseconds=-5\n", 1,
-                   "PassPeriodMicroseconds -5 is not a period: the daemon reads -5, passes follow "
-                   "the literal loop");
-}
-
-TEST(PropertiesChecks, UnknownKeysWithTheNearestKnownOne) {
-  expectOneWarning("Synctime=60\n", 1,
-                   "unknown key \"Synctime\", ignored: did you mean SyncTime? (keys are "
-                   "case-sensitive)");
-  expectOneWarning("ProbeStaleSecs=60\n", 1, "did you mean ProbeStaleSeconds?");
-  expectOneWarning("Colour=blue\n", 1, "unknown key \"Colour\", ignored");
-  expectOneWarning("Log4cpp.rootCategory=INFO\n", 1,
-                   "the logging library reads only keys that start with \"log4cpp.\" exactly");
-  expectOneWarning("=5\n", 1, "an entry without a key");
-}
-
-TEST(PropertiesChecks, AKeyGivenTwiceKeepsTheFirst) {
-  expectOneWarning("SyncTime=60\n#\nSyncTime=x\n", 3,
-                   "key \"SyncTime\" given again (first at line 1): the daemon keeps the first");
-}
-
-TEST(PropertiesChecks, DosLineEndsAreReportedOnce) {
-  expectOneWarning("# x\r\nSyncTime=60\r\nProbeStaleSeconds=60\r\n", 1,
-                   "the file has DOS line ends (first at this line)");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Table, PropertiesWarning,
+    ::testing::ValuesIn(std::vector<WarningRow>{
+        {"BlanksAroundTheEqualsSign", "# x\nSyncTime = 120\n",
+         "blanks around \"=\": the daemon reads the key \"SyncTime \" and the value \" 120\", "
+         "blanks included, so SyncTime keeps its default, 300",
+         2},
+        {"BlankAfterTheEqualsSign", "log4cpp.rootCategory= INFO\n", "blanks around \"=\""},
+        {"BlankBeforeTheKey", " ProbeStaleSeconds=10\n",
+         "so ProbeStaleSeconds keeps its default, 900"},
+        {"NoEqualsSign", "SyncTime 300\n",
+         "no \"=\" in \"SyncTime 300\": the daemon skips this line"},
+        {"NoEqualsSignBeforeAComment", "   SyncTime # =300\n", "no \"=\" in \"SyncTime\""},
+        // Daemon keys whose value is not a whole number.
+        {"SyncTimeWithAUnit", "SyncTime=5min\n",
+         "SyncTime \"5min\" is not a whole number: the daemon reads 5, a re-poll every 5 s"},
+        {"EmptyProbeStaleSeconds", "ProbeStaleSeconds=\n",
+         "ProbeStaleSeconds \"\" is not a whole number: the daemon reads 0, the stale-probe "
+         "check is off"},
+        {"PassPeriodWithAnExponent", "PassPeriodMicroseconds=1e4\n",
+         "the daemon reads 1, raised to 1000 us a pass"},
+        {"SyncTimeOutOfRange", "SyncTime=99999999999\n",
+         "SyncTime 99999999999 is out of range: the daemon reads 2147483647"},
+        // Pass periods the daemon does not take as written.
+        {"PassPeriodBelowTheShortest", "PassPeriodMicroseconds=500\n",
+         "PassPeriodMicroseconds 500 is below the shortest period, 1000: the daemon reads 500, "
+         "raised to 1000 us a pass"},
+        {"NegativePassPeriod", "PassPeriodMicroseconds=-5\n",
+         "PassPeriodMicroseconds -5 is not a period: the daemon reads -5, passes follow the "
+         "literal loop"},
+        // Unknown keys, with the nearest known one.
+        {"KeyInTheWrongCase", "Synctime=60\n",
+         "unknown key \"Synctime\", ignored: did you mean SyncTime? (keys are case-sensitive)"},
+        {"MisspeltKey", "ProbeStaleSecs=60\n", "did you mean ProbeStaleSeconds?"},
+        {"UnknownKey", "Colour=blue\n", "unknown key \"Colour\", ignored"},
+        {"LoggingKeyInTheWrongCase", "Log4cpp.rootCategory=INFO\n",
+         "the logging library reads only keys that start with \"log4cpp.\" exactly"},
+        {"EntryWithoutAKey", "=5\n", "an entry without a key"},
+        {"KeyGivenTwiceKeepsTheFirst", "SyncTime=60\n#\nSyncTime=x\n",
+         "key \"SyncTime\" given again (first at line 1): the daemon keeps the first", 3},
+        {"DosLineEndsAreReportedOnce", "# x\r\nSyncTime=60\r\nProbeStaleSeconds=60\r\n",
+         "the file has DOS line ends (first at this line)"}}),
+    [](const ::testing::TestParamInfo<WarningRow>& info) { return info.param.name; });
 
 TEST(PropertiesReviewFile, EffectiveValuesComeFromTheDaemonsReader) {
   TempDir dir;

@@ -158,18 +158,17 @@ TEST(FrigelCheckTool, LabelsAreLookedUpOnTheObjectServer) {
   EXPECT_TRUE(
       run.printed("  externalProbeLabel \"t-ext\": analogue input 1001/2; the label is "
                   "also on a discrete input (1002/2)"));
-  EXPECT_TRUE(run.printed("warning: " + settings +
-                          ":2: \"t-twice\" is ambiguous: it labels 2 analogue inputs (1001/3, "
-                          "1002/1); the daemon takes the last, 1002/1, for the internal probe"));
-  EXPECT_TRUE(run.printed("warning: " + settings +
-                          ":4: \"ac-twice\" is ambiguous: it labels 2 discrete outputs (2001/2, "
-                          "2002/1); the daemon takes the first, 2001/2, for aircon 1"));
-  EXPECT_TRUE(run.printed("warning: " + settings +
-                          ":5: no port on the object server is labelled \"ac-missing\": the "
-                          "daemon cannot set up aircon 2"));
-  EXPECT_TRUE(run.printed("warning: " + settings +
-                          ":6: \"fan-relay\" is the label of a discrete output (2001/3), not of an "
-                          "analogue output: the daemon cannot set up the fan"));
+  for (const char* warning :
+       {":2: \"t-twice\" is ambiguous: it labels 2 analogue inputs (1001/3, 1002/1); the daemon "
+        "takes the last, 1002/1, for the internal probe",
+        ":4: \"ac-twice\" is ambiguous: it labels 2 discrete outputs (2001/2, 2002/1); the daemon "
+        "takes the first, 2001/2, for aircon 1",
+        ":5: no port on the object server is labelled \"ac-missing\": the daemon cannot set up "
+        "aircon 2",
+        ":6: \"fan-relay\" is the label of a discrete output (2001/3), not of an analogue output: "
+        "the daemon cannot set up the fan"}) {
+    EXPECT_TRUE(run.printed("warning: " + settings + warning)) << warning;
+  }
   EXPECT_TRUE(run.printed("summary: 0 errors, "));
 }
 
