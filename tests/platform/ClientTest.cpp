@@ -100,20 +100,23 @@ vulowire::Frame trendEvent(uint32_t seq, float value) {
   return frame;
 }
 
-std::unique_ptr<cObjectAInput> probe(uint32_t serial, const char* label, float value) {
-  auto port = std::make_unique<cObjectAInput>();
+template <class Port>
+std::unique_ptr<Port> labelledPort(uint32_t serial, uint32_t portId, const char* label) {
+  auto port = std::make_unique<Port>();
   port->setDeviceSerial(serial);
-  port->setPortId(1);
+  port->setPortId(portId);
   port->setPortLabel(label);
+  return port;
+}
+
+std::unique_ptr<cObjectAInput> probe(uint32_t serial, const char* label, float value) {
+  auto port = labelledPort<cObjectAInput>(serial, 1, label);
   port->setCalculatedValue(value);
   return port;
 }
 
 std::unique_ptr<cObjectDOutput> relay(uint32_t serial, const char* label, eObjectIOState state) {
-  auto port = std::make_unique<cObjectDOutput>();
-  port->setDeviceSerial(serial);
-  port->setPortId(2);
-  port->setPortLabel(label);
+  auto port = labelledPort<cObjectDOutput>(serial, 2, label);
   port->setOutputState(state);
   return port;
 }
@@ -201,13 +204,10 @@ TEST_F(ClientTest, QueryRepliesWithZeroOneOrTwoNewPorts) {
 }
 
 TEST_F(ClientTest, FetchRepliesWithANewObjectOfThePortsClassOrNull) {
-  cObjectDOutput wanted;
-  wanted.setDeviceSerial(20);
-  wanted.setPortId(2);
-  wanted.setPortLabel("Aircon 1");
-  std::unique_ptr<cObject> answer(client.get(&wanted));
+  auto wanted = labelledPort<cObjectDOutput>(20, 2, "Aircon 1");
+  std::unique_ptr<cObject> answer(client.get(wanted.get()));
   ASSERT_NE(answer, nullptr);
-  ASSERT_NE(answer.get(), &wanted);
+  ASSERT_NE(answer.get(), wanted.get());
   auto* output = dynamic_cast<cObjectDOutput*>(answer.get());
   ASSERT_NE(output, nullptr);
   EXPECT_EQ(output->getOutputState(), OBJ_IO_STATE_CLEAR);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -155,32 +156,24 @@ TEST(WireCodec, EveryObjectClassRoundTripsWithAllItsFields) {
   EXPECT_TRUE(back.eventFlag);
   ASSERT_EQ(back.objects.size(), 6u + std::size(bareTypes));
 
-  const auto& p = as<cObjectPort>(back.objects[0]);
-  EXPECT_EQ(p.getType(), OBJ_PORT);
-  EXPECT_EQ(p.getDeviceSerial(), 1u);
-  EXPECT_EQ(p.getPortId(), 2u);
-  EXPECT_STREQ(p.getPortLabel(), "plain port");
-  EXPECT_EQ(p.getPortType(), PORT_TYPE_NONE);
-
-  const auto& di = as<cObjectDInput>(back.objects[1]);
-  EXPECT_EQ(di.getPortType(), PORT_TYPE_DISCRETE_IN);
-  EXPECT_EQ(di.getInputState(), OBJ_IO_STATE_CLEAR);
-  EXPECT_STREQ(di.getPortLabel(), "door");
-
-  const auto& dO = as<cObjectDOutput>(back.objects[2]);
-  EXPECT_EQ(dO.getDeviceSerial(), 0xFFFFFFFFu);
-  EXPECT_EQ(dO.getPortId(), 0xFFFFFFFEu);
-  EXPECT_STREQ(dO.getPortLabel(), "");
-  EXPECT_EQ(dO.getOutputState(), OBJ_IO_STATE_UNKNOWN);
-
-  const auto& ai = as<cObjectAInput>(back.objects[3]);
-  EXPECT_EQ(ai.getPortType(), PORT_TYPE_ANALOG_IN);
-  EXPECT_EQ(floatBits(ai.getCalculatedValue()), floatBits(-0.0f));
-  EXPECT_STREQ(ai.getPortLabel(), "Internal Temp");
-
-  const auto& ao = as<cObjectAOutput>(back.objects[4]);
-  EXPECT_EQ(ao.getPortType(), PORT_TYPE_ANALOG_OUT);
-  EXPECT_EQ(floatBits(ao.getOutputValue()), 0x7FC00001u);
+  // Each port keeps its object type, serial, id, label and port type.
+  using PortFields = std::tuple<eObjectTypes, uint32_t, uint32_t, std::string, ePortType>;
+  const PortFields sent[] = {{OBJ_PORT, 1, 2, "plain port", PORT_TYPE_NONE},
+                             {OBJ_PORT_DIN, 3, 4, "door", PORT_TYPE_DISCRETE_IN},
+                             {OBJ_PORT_DOUT, 0xFFFFFFFF, 0xFFFFFFFE, "", PORT_TYPE_DISCRETE_OUT},
+                             {OBJ_PORT_AIN, 5, 6, "Internal Temp", PORT_TYPE_ANALOG_IN},
+                             {OBJ_PORT_AOUT, 7, 8, "Fan", PORT_TYPE_ANALOG_OUT}};
+  for (std::size_t i = 0; i < std::size(sent); ++i) {
+    const auto& p = as<cObjectPort>(back.objects[i]);
+    EXPECT_EQ(PortFields(p.getType(), p.getDeviceSerial(), p.getPortId(), p.getPortLabel(),
+                         p.getPortType()),
+              sent[i])
+        << "object " << i;
+  }
+  EXPECT_EQ(as<cObjectDInput>(back.objects[1]).getInputState(), OBJ_IO_STATE_CLEAR);
+  EXPECT_EQ(as<cObjectDOutput>(back.objects[2]).getOutputState(), OBJ_IO_STATE_UNKNOWN);
+  EXPECT_EQ(floatBits(as<cObjectAInput>(back.objects[3]).getCalculatedValue()), floatBits(-0.0f));
+  EXPECT_EQ(floatBits(as<cObjectAOutput>(back.objects[4]).getOutputValue()), 0x7FC00001u);
 
   const auto& tr = as<cObjectTrend>(back.objects[5]);
   EXPECT_EQ(tr.getTrendSeqNum(), 0xDEADBEEFu);
