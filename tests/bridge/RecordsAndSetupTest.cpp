@@ -130,27 +130,27 @@ TEST_F(BridgeSetup, LabelOfAnotherPortTypeIsNotFound) {
   delete probe;
 }
 
+using Place = std::pair<uint32_t, uint32_t>;
+
+// Device serial and port id of a port a discovery query found, {0, 0} for
+// none; the query's copy is freed here.
+template <class Port>
+Place placeOf(Port* found) {
+  std::unique_ptr<Port> port(found);
+  return port ? Place(port->getDeviceSerial(), port->getPortId()) : Place(0u, 0u);
+}
+
 TEST_F(BridgeSetup, ProbeLabelOnTwoInputsYieldsTheSecond) {
-  cObjectAInput* probe = translator.getProbePortFromPortLabel("probe-dup");
+  std::unique_ptr<cObjectAInput> probe(translator.getProbePortFromPortLabel("probe-dup"));
   ASSERT_NE(probe, nullptr);
-  EXPECT_EQ(probe->getDeviceSerial(), 2001u);
-  EXPECT_EQ(probe->getPortId(), 2u);
+  EXPECT_EQ(Place(probe->getDeviceSerial(), probe->getPortId()), Place(2001u, 2u));
   EXPECT_STREQ(probe->getPortLabel(), "probe-dup");
   EXPECT_FLOAT_EQ(probe->getCalculatedValue(), 20.0f);  // the second's value in the site file
-  delete probe;
 }
 
 TEST_F(BridgeSetup, OutputLabelOnTwoOutputsYieldsTheFirst) {
-  cObjectDOutput* unit = translator.getAirconControlPortFromPortLabel("ac-dup");
-  ASSERT_NE(unit, nullptr);
-  EXPECT_EQ(unit->getDeviceSerial(), 2001u);
-  EXPECT_EQ(unit->getPortId(), 3u);
-  delete unit;
-  cObjectAOutput* fan = translator.getFanControlPortFromPortLabel("fan-dup");
-  ASSERT_NE(fan, nullptr);
-  EXPECT_EQ(fan->getDeviceSerial(), 2001u);
-  EXPECT_EQ(fan->getPortId(), 5u);
-  delete fan;
+  EXPECT_EQ(placeOf(translator.getAirconControlPortFromPortLabel("ac-dup")), Place(2001u, 3u));
+  EXPECT_EQ(placeOf(translator.getFanControlPortFromPortLabel("fan-dup")), Place(2001u, 5u));
 }
 
 }  // namespace

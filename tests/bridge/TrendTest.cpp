@@ -1,5 +1,6 @@
 // Trend events pushed by the real simulator, end to end.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -14,13 +15,33 @@ namespace {
 const char* const kTaken = "new trend value gotten. Run algorithm";
 const char* const kDropped = "seq num same so returning";
 
-using BridgeTrend = BridgeTest;
-
-float internalValue() {
-  return translator.getInternalProbe()->getCalculatedValue();
+// The internal and the external probe's values.
+using Probes = std::pair<float, float>;
+Probes probeValues() {
+  return {translator.getInternalProbe()->getCalculatedValue(),
+          translator.getExternalProbe()->getCalculatedValue()};
 }
-float externalValue() {
-  return translator.getExternalProbe()->getCalculatedValue();
+
+// Both probes set up on their own ports, and their values before the test.
+class BridgeTrend : public BridgeTest {
+ protected:
+  void SetUp() override {
+    BridgeTest::SetUp();
+    if (!HasFatalFailure()) {
+      setUpProbes("probe-int", "probe-ext");
+      before = probeValues();
+    }
+  }
+
+  Probes before;
+};
+
+// Pushes a trend event of `value` for `label` and waits until `log` holds
+// `line`.
+bool pushAndWaitFor(LogCapture& log, const std::string& label, float value, uint32_t seq,
+                    const char* line) {
+  BridgeTest::pushTrend(label, value, seq);
+  return log.waitFor(line);
 }
 
 std::vector<std::string> lastLines(const LogCapture& log, std::size_t n) {
@@ -32,14 +53,11 @@ std::vector<std::string> lastLines(const LogCapture& log, std::size_t n) {
 }
 
 TEST_F(BridgeTrend, AinReachesTheProbeAndRaisesTheFlag) {
-  setUpProbes("probe-int", "probe-ext");
-  const float externalBefore = externalValue();
   LogCapture log;
   ASSERT_TRUE(sim().writeLine("ain probe-int 23.75"));
   ASSERT_TRUE(log.waitFor(kTaken));
   EXPECT_TRUE(waitForSomethingChanged());
-  EXPECT_FLOAT_EQ(internalValue(), 23.75f);
-  EXPECT_FLOAT_EQ(externalValue(), externalBefore);
+  EXPECT_EQ(probeValues(), Probes(23.75f, before.second));
   EXPECT_EQ(
       log.messages(),
       (std::vector<std::string>{
@@ -50,53 +68,40 @@ TEST_F(BridgeTrend, AinReachesTheProbeAndRaisesTheFlag) {
 }
 
 TEST_F(BridgeTrend, FirstEventWithSequenceZeroIsDropped) {
-  setUpProbes("probe-int", "probe-ext");
   lastTrend.store(0);  // as at start-up
-  const float before = internalValue();
   LogCapture log;
-  pushTrend("probe-int", 99.0f, 0);
-  ASSERT_TRUE(log.waitFor(kDropped));
+  ASSERT_TRUE(pushAndWaitFor(log, "probe-int", 99.0f, 0, kDropped));
   EXPECT_EQ(lastLines(log, 3),
             (std::vector<std::string>{"W are handling the trend event :D",
                                       "We are handling the trend event :D", kDropped}));
-  EXPECT_FLOAT_EQ(internalValue(), before);
+  EXPECT_EQ(probeValues(), before);
   EXPECT_FALSE(translator.getSomethingChanged());
 }
 
 TEST_F(BridgeTrend, RepeatedSequenceIsDroppedEvenForTheOtherProbe) {
-  setUpProbes("probe-int", "probe-ext");
   const uint32_t seq = freshTrendSeq();
-  const float externalBefore = externalValue();
   LogCapture log;
-  pushTrend("probe-int", 30.0f, seq);
-  ASSERT_TRUE(log.waitFor(kTaken));
+  ASSERT_TRUE(pushAndWaitFor(log, "probe-int", 30.0f, seq, kTaken));
   ASSERT_TRUE(waitForSomethingChanged());
   translator.setSomethingChanged(false);
   log.clear();
 
-  pushTrend("probe-ext", 31.0f, seq);
-  ASSERT_TRUE(log.waitFor(kDropped));
-  EXPECT_FLOAT_EQ(internalValue(), 30.0f);
-  EXPECT_FLOAT_EQ(externalValue(), externalBefore);
+  ASSERT_TRUE(pushAndWaitFor(log, "probe-ext", 31.0f, seq, kDropped));
+  EXPECT_EQ(probeValues(), Probes(30.0f, before.second));
   EXPECT_FALSE(translator.getSomethingChanged());
 }
 
 TEST_F(BridgeTrend, EventForAnotherPortIsLoggedAndOnlyMovesTheSequence) {
-  setUpProbes("probe-int", "probe-ext");
-  const float internalBefore = internalValue();
-  const float externalBefore = externalValue();
   const uint32_t seq = freshTrendSeq();
   LogCapture log;
-  pushTrend("other-ain", 7.0f, seq);
-  ASSERT_TRUE(log.waitFor("Device serial: 1001"));
+  ASSERT_TRUE(pushAndWaitFor(log, "other-ain", 7.0f, seq, "Device serial: 1001"));
   EXPECT_EQ(lastLines(log, 5),
             (std::vector<std::string>{
                 "checking probe 1 (internal) ", "checking probe 2 (external) ",
                 "Nothing chanegd so trend event stuff is", "Port Id: 8", "Device serial: 1001"}));
   EXPECT_EQ(lastTrend.load(), seq);
   EXPECT_FALSE(translator.getSomethingChanged());
-  EXPECT_FLOAT_EQ(internalValue(), internalBefore);
-  EXPECT_FLOAT_EQ(externalValue(), externalBefore);
+  EXPECT_EQ(probeValues(), before);
 }
 
 TEST_F(BridgeTrend, EventBeforeAnyProbeIsSetUpMatchesNothing) {
@@ -107,8 +112,7 @@ TEST_F(BridgeTrend, EventBeforeAnyProbeIsSetUpMatchesNothing) {
   translator.setSomethingChanged(false);
   const uint32_t seq = freshTrendSeq();
   LogCapture log;
-  pushTrend("probe-int", 5.0f, seq);
-  const bool handled = log.waitFor("Device serial: 1001");
+  const bool handled = pushAndWaitFor(log, "probe-int", 5.0f, seq, "Device serial: 1001");
   translator.setInternalProbe(internal);
   translator.setExternalProbe(external);
   ASSERT_TRUE(handled);
@@ -120,13 +124,9 @@ TEST_F(BridgeTrend, EventBeforeAnyProbeIsSetUpMatchesNothing) {
 }
 
 TEST_F(BridgeTrend, EventForTheExternalProbeUpdatesOnlyIt) {
-  setUpProbes("probe-int", "probe-ext");
-  const float internalBefore = internalValue();
   LogCapture log;
-  pushTrend("probe-ext", 17.5f, freshTrendSeq());
-  ASSERT_TRUE(log.waitFor(kTaken));
-  EXPECT_FLOAT_EQ(externalValue(), 17.5f);
-  EXPECT_FLOAT_EQ(internalValue(), internalBefore);
+  ASSERT_TRUE(pushAndWaitFor(log, "probe-ext", 17.5f, freshTrendSeq(), kTaken));
+  EXPECT_EQ(probeValues(), Probes(before.first, 17.5f));
   EXPECT_TRUE(waitForSomethingChanged());
   EXPECT_FALSE(log.contains("new internal probe value"));
 }
@@ -135,10 +135,8 @@ TEST_F(BridgeTrend, BothProbesOnOnePortTakeTheSameEvent) {
   setUpProbes("probe-int", "probe-int");
   ASSERT_NE(translator.getInternalProbe(), translator.getExternalProbe());
   LogCapture log;
-  pushTrend("probe-int", 12.5f, freshTrendSeq());
-  ASSERT_TRUE(log.waitFor(kTaken));
-  EXPECT_FLOAT_EQ(internalValue(), 12.5f);
-  EXPECT_FLOAT_EQ(externalValue(), 12.5f);
+  ASSERT_TRUE(pushAndWaitFor(log, "probe-int", 12.5f, freshTrendSeq(), kTaken));
+  EXPECT_EQ(probeValues(), Probes(12.5f, 12.5f));
   EXPECT_TRUE(waitForSomethingChanged());
 }
 
