@@ -34,6 +34,20 @@ class DaemonTest : public ::testing::Test {
               60);
   }
 
+  // The site with both units configured: `settingsXml` after the ports'
+  // labels, `constants` over the site's constants.
+  void writeTwoUnitSite(const std::string& settingsXml, ConfigElements constants = {}) {
+    site.writeSettingsText(
+        "<config><internalProbeLabel>t-int</internalProbeLabel>"
+        "<externalProbeLabel>t-ext</externalProbeLabel>"
+        "<aircon><number>1</number><label>ac-1</label></aircon>"
+        "<aircon><number>2</number><label>ac-2</label></aircon>"
+        "<fan><label>fan</label></fan>" +
+        settingsXml + "</config>");
+    constants["numberOfAircons"] = "2";
+    site.writeConstants(siteConstants(constants));
+  }
+
   DaemonSite site;
 };
 
@@ -56,13 +70,7 @@ TEST_F(DaemonTest, ProbeChangesSwitchTheAirconOnAndOff) {
 
 // 2. Rotation: the unit that cools alone alternates between cycles.
 TEST_F(DaemonTest, RotationAlternatesTheUnits) {
-  site.writeSettingsText(
-      "<config><internalProbeLabel>t-int</internalProbeLabel>"
-      "<externalProbeLabel>t-ext</externalProbeLabel>"
-      "<aircon><number>1</number><label>ac-1</label></aircon>"
-      "<aircon><number>2</number><label>ac-2</label></aircon>"
-      "<fan><label>fan</label></fan><airconRotation>1</airconRotation></config>");
-  site.writeConstants(siteConstants({{"numberOfAircons", "2"}}));
+  writeTwoUnitSite("<airconRotation>1</airconRotation>");
   start();
   site.server().writeLine("ain t-int 31");
   EXPECT_TRUE(site.serverSays("dout ac-2 SET"));  // the first role starts on unit 2
@@ -79,13 +87,7 @@ TEST_F(DaemonTest, RotationAlternatesTheUnits) {
 // 3. Emergency at start-up: the second pass switches unit 2, then unit 1.
 //    SIGINT ends it cleanly, and its last status says it stopped.
 TEST_F(DaemonTest, EmergencyAtStartRunsBothUnits) {
-  site.writeSettingsText(
-      "<config><internalProbeLabel>t-int</internalProbeLabel>"
-      "<externalProbeLabel>t-ext</externalProbeLabel>"
-      "<aircon><number>1</number><label>ac-1</label></aircon>"
-      "<aircon><number>2</number><label>ac-2</label></aircon>"
-      "<fan><label>fan</label></fan></config>");
-  site.writeConstants(siteConstants({{"numberOfAircons", "2"}}));
+  writeTwoUnitSite("");
   ASSERT_TRUE(site.startServer());
   site.server().writeLine("ain t-int 45");
   ASSERT_TRUE(site.server().ask("get t-int", "value t-int") == "value t-int 45");
@@ -175,21 +177,16 @@ TEST_F(DaemonTest, AStartSoonAfterAStopWaitsForTheMinimumOffTime) {
 // 8. Two hot hours of a simulated room: the daemon holds it below the
 //    emergency level, and needs both units for it.
 TEST_F(DaemonTest, SimulatedHotHoursAreHeldWithBothUnits) {
-  site.writeSettingsText(
-      "<config><internalProbeLabel>t-int</internalProbeLabel>"
-      "<externalProbeLabel>t-ext</externalProbeLabel>"
-      "<aircon><number>1</number><label>ac-1</label></aircon>"
-      "<aircon><number>2</number><label>ac-2</label></aircon>"
-      "<fan><label>fan</label></fan><useFreeAir>1</useFreeAir><airconRotation>1</airconRotation>"
-      "<goalTemperature>27</goalTemperature></config>");
   // One pass is one simulated second (1 ms at a factor of 1000).
-  site.writeConstants(siteConstants({{"numberOfAircons", "2"},
-                                     {"aircon1MinimumRunTimeValue", "300"},
-                                     {"aircon2MinimumRunTimeValue", "300"},
-                                     {"airconRunTimeAfterDropOutValue", "600"},
-                                     {"fanMinimumRunTimePreCoolingValue", "180"},
-                                     {"fanMinimumRunTimePreAirconValue", "300"},
-                                     {"fanRampDownTimeValue", "120"}}));
+  writeTwoUnitSite(
+      "<useFreeAir>1</useFreeAir><airconRotation>1</airconRotation>"
+      "<goalTemperature>27</goalTemperature>",
+      {{"aircon1MinimumRunTimeValue", "300"},
+       {"aircon2MinimumRunTimeValue", "300"},
+       {"airconRunTimeAfterDropOutValue", "600"},
+       {"fanMinimumRunTimePreCoolingValue", "180"},
+       {"fanMinimumRunTimePreAirconValue", "300"},
+       {"fanRampDownTimeValue", "120"}});
   site.writeProperties("PassPeriodMicroseconds=1000\n");
   ASSERT_TRUE(site.startServer({"--model", FRIGEL_TEST_DATA_DIR "/daemon-model.xml"}));
   ASSERT_TRUE(site.startDaemon());
