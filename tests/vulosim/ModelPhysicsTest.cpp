@@ -235,18 +235,9 @@ ModelSpec statisticsSpec() {
   ModelSpec definition;
   definition.stepS = 60.0;
   definition.durationS = 7200.0;
-  AirconSpec aircon1;
-  aircon1.number = 1;
-  aircon1.coolingW = 3500.0;
-  aircon1.electricW = 1200.0;
-  AirconSpec aircon2 = aircon1;
-  aircon2.number = 2;
-  aircon2.electricW = 1000.0;
-  definition.aircons = {aircon1, aircon2};
-  FanSpec fan;
-  fan.airflowM3PerH = 1500.0;
-  fan.electricW = 200.0;
-  definition.fan = fan;
+  // Number, label, cooling and electric power, line.
+  definition.aircons = {{1, "", 3500.0, 1200.0, 0}, {2, "", 3500.0, 1000.0, 0}};
+  definition.fan = FanSpec{"", 1500.0, 200.0, 0};  // airflow and electric power at full speed
   definition.thresholds = {{"warm", 25.0}, {"hot", 35.0}};
   return definition;
 }

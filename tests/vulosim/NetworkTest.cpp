@@ -21,29 +21,29 @@ const T* objectAt(const vulowire::Frame& frame, std::size_t index) {
                                       : nullptr;
 }
 
-// Port objects naming serial and id (as the daemon sends them).
+// Port objects naming serial and id (as the daemon sends them): one of each
+// class, valid until the next call for that class.
+template <class Port>
+Port& portAt(uint32_t serial, uint32_t id) {
+  static Port port;
+  port.setDeviceSerial(serial);
+  port.setPortId(id);
+  return port;
+}
+
 const cObjectDOutput& doutAt(uint32_t serial, uint32_t id, eObjectIOState state) {
-  static cObjectDOutput out;
-  out.setDeviceSerial(serial);
-  out.setPortId(id);
+  cObjectDOutput& out = portAt<cObjectDOutput>(serial, id);
   out.setOutputState(state);
   return out;
 }
 
 const cObjectAOutput& aoutAt(uint32_t serial, uint32_t id, float value) {
-  static cObjectAOutput out;
-  out.setDeviceSerial(serial);
-  out.setPortId(id);
+  cObjectAOutput& out = portAt<cObjectAOutput>(serial, id);
   out.setOutputValue(value);
   return out;
 }
 
-const cObjectAInput& ainAt(uint32_t serial, uint32_t id) {
-  static cObjectAInput in;
-  in.setDeviceSerial(serial);
-  in.setPortId(id);
-  return in;
-}
+constexpr auto ainAt = &portAt<cObjectAInput>;
 
 class VulosimNetwork : public ::testing::Test {
  protected:

@@ -2,40 +2,21 @@
 // status 2 and a message naming the file and the problem.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
+#include "TempDir.h"
 #include "VulosimProcess.h"
 
 namespace {
 
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = std::filesystem::temp_directory_path().string() + "/vulosim-XXXXXX";
-    if (char* made = ::mkdtemp(pattern.data())) {
-      mPath = made;
-    }
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(mPath, ignored);
-  }
-  std::string write(const std::string& name, const std::string& content) const {
-    std::string path = mPath + "/" + name;
-    std::ofstream(path) << content;
-    return path;
-  }
-  const std::string& path() const { return mPath; }
-
- private:
-  std::string mPath;
-};
-
 std::string site(const std::string& devices) {
   return "<site>\n" + devices + "</site>\n";
+}
+
+// A site of one port, 7/1 labelled "a", of `type` and with `more` attributes.
+std::string port(const std::string& type, const std::string& more) {
+  return site("<device serial=\"7\"><port id=\"1\" type=\"" + type + "\" label=\"a\" " + more +
+              "/></device>");
 }
 
 struct BadSite {
@@ -54,25 +35,14 @@ const BadSite kBadSites[] = {
      ":4: duplicate port: device 7 already has port 1"},
     {"device-twice", site("<device serial=\"7\"/>\n<device serial=\"7\"/>\n"),
      "device 7 is listed twice"},
-    {"bad-type", site("<device serial=\"7\"><port id=\"1\" type=\"analog\" label=\"a\"/></device>"),
-     "unknown type 'analog'"},
+    {"bad-type", port("analog", ""), "unknown type 'analog'"},
     {"missing-type", site("<device serial=\"7\"><port id=\"1\" label=\"a\"/></device>"),
      "missing attribute 'type'"},
-    {"bad-value",
-     site("<device serial=\"7\"><port id=\"1\" type=\"ain\" label=\"a\" value=\"warm\"/></device>"),
-     "value 'warm' is not a finite number"},
-    {"infinite-value",
-     site("<device serial=\"7\"><port id=\"1\" type=\"aout\" label=\"a\" value=\"inf\"/></device>"),
-     "value 'inf' is not a finite number"},
-    {"value-on-digital",
-     site("<device serial=\"7\"><port id=\"1\" type=\"dout\" label=\"a\" value=\"1\"/></device>"),
-     "'value' is for analogue ports"},
-    {"state-on-analogue",
-     site("<device serial=\"7\"><port id=\"1\" type=\"ain\" label=\"a\" state=\"set\"/></device>"),
-     "'state' is for digital ports"},
-    {"bad-state",
-     site("<device serial=\"7\"><port id=\"1\" type=\"dout\" label=\"a\" state=\"on\"/></device>"),
-     "state 'on' is not 'set' or 'clear'"},
+    {"bad-value", port("ain", "value=\"warm\""), "value 'warm' is not a finite number"},
+    {"infinite-value", port("aout", "value=\"inf\""), "value 'inf' is not a finite number"},
+    {"value-on-digital", port("dout", "value=\"1\""), "'value' is for analogue ports"},
+    {"state-on-analogue", port("ain", "state=\"set\""), "'state' is for digital ports"},
+    {"bad-state", port("dout", "state=\"on\""), "state 'on' is not 'set' or 'clear'"},
     {"missing-serial", site("<device/>"), "missing attribute 'serial'"},
     {"negative-serial", site("<device serial=\"-1\"/>"), "attribute 'serial' is '-1'"},
     {"serial-too-big", site("<device serial=\"4294967296\"/>"), "attribute 'serial' is"},
@@ -85,34 +55,31 @@ const BadSite kBadSites[] = {
      "label 'room temp' must be non-empty and contain no white space"},
     {"unknown-element", site("<device serial=\"7\"><probe id=\"1\"/></device>"),
      "unexpected element <probe>"},
-    {"unknown-attribute",
-     site("<device serial=\"7\"><port id=\"1\" type=\"ain\" label=\"a\" vaule=\"1\"/></device>"),
-     "unknown attribute 'vaule'"},
+    {"unknown-attribute", port("ain", "vaule=\"1\""), "unknown attribute 'vaule'"},
 };
 
-TEST(VulosimSiteFile, ABrokenSiteStopsWithStatusTwoNamingFileAndProblem) {
-  TempFolder folder;
-  for (const BadSite& bad : kBadSites) {
-    SCOPED_TRACE(bad.name);
-    std::string path = folder.write(std::string(bad.name) + ".xml", bad.content);
-    VulosimProcess sim;
-    EXPECT_FALSE(sim.startSite(path));
-    EXPECT_EQ(sim.wait(), 2);
-    auto message = sim.waitForLine(path, 1000, ChildProcess::kStderr);
-    ASSERT_TRUE(message) << "no message naming " << path;
-    EXPECT_NE(message->find(bad.problem), std::string::npos) << *message;
-  }
-}
-
-TEST(VulosimSiteFile, AMissingFileIsNamed) {
-  TempFolder folder;
-  std::string path = folder.path() + "/absent.xml";
+// The simulator on the site file at `path` stops with status 2 and a
+// message naming the file and holding `problem`.
+void expectRefused(const std::string& path, const char* problem) {
   VulosimProcess sim;
   EXPECT_FALSE(sim.startSite(path));
   EXPECT_EQ(sim.wait(), 2);
   auto message = sim.waitForLine(path, 1000, ChildProcess::kStderr);
-  ASSERT_TRUE(message);
-  EXPECT_NE(message->find("cannot open"), std::string::npos) << *message;
+  ASSERT_TRUE(message) << "no message naming " << path;
+  EXPECT_NE(message->find(problem), std::string::npos) << *message;
+}
+
+TEST(VulosimSiteFile, ABrokenSiteStopsWithStatusTwoNamingFileAndProblem) {
+  TempDir folder;
+  for (const BadSite& bad : kBadSites) {
+    SCOPED_TRACE(bad.name);
+    expectRefused(folder.write(std::string(bad.name) + ".xml", bad.content), bad.problem);
+  }
+}
+
+TEST(VulosimSiteFile, AMissingFileIsNamed) {
+  TempDir folder;
+  expectRefused(folder.path() + "/absent.xml", "cannot open");
 }
 
 TEST(VulosimSiteFile, TheSampleSiteHasTheDaemonsPorts) {
