@@ -41,6 +41,15 @@ std::string modelWith(const std::string& from, const std::string& to) {
   return text;
 }
 
+// kGoodModel with the value of the first attribute `name` replaced by `value`.
+std::string withAttribute(const std::string& name, const std::string& value) {
+  std::string text = kGoodModel;
+  const std::size_t at = text.find(" " + name + "=\"");
+  EXPECT_NE(at, std::string::npos) << name;
+  const std::size_t begin = at + name.size() + 3;
+  return at == std::string::npos ? text : text.replace(begin, text.find('"', begin) - begin, value);
+}
+
 class ModelFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -171,90 +180,73 @@ TEST_F(ModelFileTest, TheSampleFitsTheSampleSite) {
 }
 
 struct BadModel {
-  const char* what;
   std::string text;
   const char* problem;  // part of the message
 };
 
 TEST_F(ModelFileTest, RefusesEachKindOfMistake) {
+  const std::string load = "<load watts=\"3000\"/>";
   const std::string outside =
       "<outside min=\"17\" max=\"35\" coldestHour=\"4\" warmestHour=\"14\"/>";
   const BadModel cases[] = {
-      {"empty", "", "malformed XML"},
-      {"unclosed", "<model><time", "malformed XML"},
-      {"root", "<site/>", "document element is <site>, expected <model>"},
-      {"element", modelWith("<walls", "<window/><walls"), ":8: unknown element <window>"},
-      {"text", modelWith("<walls", "hello<walls"), "unexpected text in <model>"},
-      {"attribute", modelWith("conductance=", "colour=\"red\" conductance="),
+      {"", "malformed XML"},
+      {"<model><time", "malformed XML"},
+      {"<site/>", "document element is <site>, expected <model>"},
+      {modelWith("<walls", "<window/><walls"), ":8: unknown element <window>"},
+      {modelWith("<walls", "hello<walls"), "unexpected text in <model>"},
+      {modelWith("conductance=", "colour=\"red\" conductance="),
        "unknown attribute 'colour' on <walls>"},
-      {"missing element", modelWith("<walls conductance=\"100\"/>", ""), "<walls> is missing"},
-      {"twice", modelWith("<walls", "<walls conductance=\"1\"/><walls"), "<walls> is given twice"},
-      {"missing attribute", modelWith("heatCapacity=\"500\"", ""),
-       "<room>: missing attribute 'heatCapacity'"},
-      {"not a number", modelWith("factor=\"100\"", "factor=\"fast\""),
-       "<time> factor 'fast' is not a finite number"},
-      {"trailing text", modelWith("factor=\"100\"", "factor=\"100x\""), "is not a finite number"},
-      {"infinite", modelWith("watts=\"3000\"", "watts=\"inf\""), "is not a finite number"},
-      {"zero step", modelWith("step=\"2\"", "step=\"0\""),
-       "<time> step '0' must be greater than 0"},
-      {"negative", modelWith("conductance=\"100\"", "conductance=\"-1\""),
-       "<walls> conductance '-1' must not be negative"},
-      {"ragged duration", modelWith("duration=\"3600\"", "duration=\"3601\""),
-       "duration 3601 s is not a whole number of steps of 2 s"},
-      {"ragged record", modelWith("interval=\"120\"", "interval=\"3\""),
+      {modelWith("<walls conductance=\"100\"/>", ""), "<walls> is missing"},
+      {modelWith("<walls", "<walls conductance=\"1\"/><walls"), "<walls> is given twice"},
+      {modelWith("heatCapacity=\"500\"", ""), "<room>: missing attribute 'heatCapacity'"},
+      {withAttribute("factor", "fast"), "<time> factor 'fast' is not a finite number"},
+      {withAttribute("factor", "100x"), "is not a finite number"},
+      {withAttribute("watts", "inf"), "is not a finite number"},
+      {withAttribute("step", "0"), "<time> step '0' must be greater than 0"},
+      {withAttribute("conductance", "-1"), "<walls> conductance '-1' must not be negative"},
+      {withAttribute("duration", "3601"), "duration 3601 s is not a whole number of steps of 2 s"},
+      {withAttribute("interval", "3"),
        "<record> interval 3 s is not a whole number of steps of 2 s"},
-      {"too fast", modelWith("factor=\"100\"", "factor=\"1e7\""),
-       "more than one step per microsecond"},
-      {"start", modelWith("start=\"21600\"", "start=\"86400\""), "below 86400"},
-      {"startWhen", modelWith("startWhen=\"client\"", "startWhen=\"later\""),
-       "startWhen 'later' is not 'ready' or 'client'"},
-      {"aircon 3", modelWith("number=\"2\"", "number=\"3\""), "number '3' must be 1 or 2"},
-      {"aircon twice", modelWith("number=\"2\"", "number=\"1\""), "aircon 1 is given twice"},
-      {"same aircon label", modelWith("label=\"ac-2\"", "label=\"ac-1\""),
-       "aircons 2 and 1 name the same label 'ac-1'"},
-      {"label with space", modelWith("label=\"fan\"", "label=\"the fan\""),
+      {withAttribute("factor", "1e7"), "more than one step per microsecond"},
+      {withAttribute("start", "86400"), "below 86400"},
+      {withAttribute("startWhen", "later"), "startWhen 'later' is not 'ready' or 'client'"},
+      {withAttribute("number", "3"), "number '3' must be 1 or 2"},
+      {withAttribute("number", "1"), "aircon 1 is given twice"},
+      {withAttribute("label", "ac-1"), "aircons 2 and 1 name the same label 'ac-1'"},
+      {modelWith("label=\"fan\"", "label=\"the fan\""),
        "label 'the fan' must be non-empty and contain no white space"},
-      {"same probes", modelWith("external=\"temp-out\"", "external=\"temp-in\""),
-       "internal and external name the same label"},
-      {"seed", modelWith("seed=\"7\"", "seed=\"7.5\""), "seed '7.5' must be a whole number"},
-      {"load both",
-       modelWith("<load watts=\"3000\"/>",
-                 "<load watts=\"3000\"><point hour=\"1\" watts=\"1\"/></load>"),
+      {withAttribute("external", "temp-in"), "internal and external name the same label"},
+      {withAttribute("seed", "7.5"), "seed '7.5' must be a whole number"},
+      {modelWith(load, "<load watts=\"3000\"><point hour=\"1\" watts=\"1\"/></load>"),
        "<load> has both watts and points"},
-      {"load nothing", modelWith("<load watts=\"3000\"/>", "<load></load>"),
-       "<load> needs watts or at least one <point>"},
-      {"load hours",
-       modelWith("<load watts=\"3000\"/>",
-                 "<load><point hour=\"5\" watts=\"1\"/><point hour=\"5\" "
-                 "watts=\"2\"/></load>"),
+      {modelWith(load, "<load></load>"), "<load> needs watts or at least one <point>"},
+      {modelWith(load,
+                 "<load><point hour=\"5\" watts=\"1\"/><point hour=\"5\" watts=\"2\"/></load>"),
        "<point> hour '5' must come after the point before (5)"},
-      {"load hour 24",
-       modelWith("<load watts=\"3000\"/>", "<load><point hour=\"24\" watts=\"1\"/></load>"),
+      {modelWith(load, "<load><point hour=\"24\" watts=\"1\"/></load>"),
        "hour '24' must be below 24"},
-      {"min above max", modelWith("max=\"35\"", "max=\"10\""), "<outside> min 17 is above max 10"},
-      {"same hours", modelWith("warmestHour=\"14\"", "warmestHour=\"4\""), "must differ"},
-      {"csv and curve", modelWith(outside, "<outside csv=\"x.csv\" min=\"1\"/>"),
+      {withAttribute("max", "10"), "<outside> min 17 is above max 10"},
+      {withAttribute("warmestHour", "4"), "must differ"},
+      {modelWith(outside, "<outside csv=\"x.csv\" min=\"1\"/>"),
        "<outside> takes either csv or min"},
-      {"csv missing", modelWith(outside, "<outside csv=\"nowhere.csv\"/>"),
-       "<outside> csv: cannot open"},
-      {"csv bad", modelWith(outside, "<outside csv=\"bad.csv\"/>"),
-       "bad.csv: line 2: temperature 'warm'"},
-      {"unknown probe", modelWith("internal=\"temp-in\"", "internal=\"temp-inside\""),
+      {modelWith(outside, "<outside csv=\"nowhere.csv\"/>"), "<outside> csv: cannot open"},
+      {modelWith(outside, "<outside csv=\"bad.csv\"/>"), "bad.csv: line 2: temperature 'warm'"},
+      {withAttribute("internal", "temp-inside"),
        ":10: internal probe: label 'temp-inside' names no port of the site"},
-      {"probe type", modelWith("external=\"temp-out\"", "external=\"door\""),
+      {withAttribute("external", "door"),
        "external probe: label 'door' is a din port in the site, expected an ain port"},
-      {"aircon type", modelWith("label=\"ac-2\"", "label=\"temp-out\""),
+      {withAttribute("label", "temp-out"),
        ":11: aircon 2: label 'temp-out' is an ain port in the site, expected a dout port"},
-      {"fan type", modelWith("label=\"fan\"", "label=\"pair\""),
+      {modelWith("label=\"fan\"", "label=\"pair\""),
        "fan: label 'pair' is a dout port in the site, expected an aout port"},
-      {"unknown fan", modelWith("label=\"fan\"", "label=\"blower\""),
+      {modelWith("label=\"fan\"", "label=\"blower\""),
        "fan: label 'blower' names no port of the site"},
   };
   folder.write("bad.csv", "0,20\n60,warm\n");
   for (const BadModel& bad : cases) {
     const std::string problem = problemWith(bad.text);
     EXPECT_NE(problem.find(bad.problem), std::string::npos)
-        << bad.what << ": got '" << problem << "'";
+        << "wanted '" << bad.problem << "', got '" << problem << "'";
   }
   ModelSpec definition;
   std::string error;
