@@ -52,72 +52,13 @@ bool unitNumberBetween(const std::string& line, const std::string& prefix,
   return true;
 }
 
-// Zeroes every controller variable, settings included.
+// Zeroes every controller variable, settings included (the first-pass
+// marker aside).
 void zeroControllerState() {
-  coolState = noCoolingModeState;
-  numberOfAircons = 0;
-  airconRotation = 0;
-  useFreeAir = 0;
-  useFanInHiTemp = 0;
-  goalTemperature = 0.0f;
-  maximumExtAboveIntTemperature = 0.0f;
-  hiTemperaturePullIn = 0.0f;
-  hiTemperatureDropOut = 0.0f;
-  aircon1PullIn = 0.0f;
-  aircon2PullIn = 0.0f;
-  aircon1DropOut = 0.0f;
-  aircon2DropOut = 0.0f;
-  coolingPullIn = 0.0f;
-  hiTempFanPullIn = 0.0f;
-  fanSpeedStepUpSize = 0.0f;
-  fanSpeedStepDownSize = 0.0f;
-  airconFailRetryPeriod = 0;
-
-  internalTemperatureAveraging = 0.0f;
-  externalTemperatureAveraging = 0.0f;
-  fanSpeedPercent = 0.0f;
-  aircon1 = 0;
-  aircon2 = 0;
-  lastAirconOff = 0;
-  freeAirTimerLoop = 0;
-  AirCon1timerLoop = 0;
-  AirCon2timerLoop = 0;
-  emergencytimerLoop = 0;
-  extraHighTempFanMode = 0;
-
-  uint32_t* const timerWords[] = {&airconRunTimeAfterDropOutValue,
-                                  &airconRunTimeAfterDropOutRegister,
-                                  &fanMinimumRunTimePreCoolingValue,
-                                  &fanMinimumRunTimePreCoolingRegister,
-                                  &fanSpeedDecreaseTimeOutValue,
-                                  &fanSpeedDecreaseTimeOutRegister,
-                                  &fanSpeedIncreaseTimeOutValue,
-                                  &fanSpeedIncreaseTimeOutRegister,
-                                  &fanMinimumRunTimePreAirconValue,
-                                  &fanMinimumRunTimePreAirconRegister,
-                                  &aircon2MinimumRunTimeValue,
-                                  &aircon2RunTimeRegister,
-                                  &aircon1MinimumRunTimeValue,
-                                  &aircon1RunTimeRegister,
-                                  &fanRampDownTimeValue,
-                                  &fanRampDownTimeRegister,
-                                  &fanRampUpTimeValue,
-                                  &fanRampUpTimeRegister};
-  for (uint32_t* word : timerWords) {
-    *word = 0;
-  }
-  uint8_t* const timerFlags[] = {&airconRunTimeAfterDropOutFlag,
-                                 &fanMinimumRunTimePreCoolingFlag,
-                                 &fanSpeedDecreaseTimeOutFlag,
-                                 &fanSpeedIncreaseTimeOutFlag,
-                                 &fanMinimumRunTimePreAirconFlag,
-                                 &aircon2MinimumTimeOutFlag,
-                                 &aircon1MinimumTimeOutFlag,
-                                 &fanRampDownTimeFlag,
-                                 &fanRampUpTimeFlag};
-  for (uint8_t* flag : timerFlags) {
-    *flag = 0;
-  }
+#define FRIGEL_RIG_ZERO(type, name) ::name = type{};
+  FRIGEL_CONTROLLER_SETTINGS(FRIGEL_RIG_ZERO)
+  FRIGEL_CONTROLLER_LIVE_STATE(FRIGEL_RIG_ZERO)
+#undef FRIGEL_RIG_ZERO
 }
 
 std::string selfExecutable() {
@@ -132,32 +73,37 @@ std::string selfExecutable() {
 
 }  // namespace
 
+ControllerSettings::ControllerSettings() {
+  numberOfAircons = 2;
+  useFreeAir = 1;
+  goalTemperature = 24.0f;
+  maximumExtAboveIntTemperature = 2.0f;
+  coolingPullIn = 22.0f;
+  aircon1PullIn = 28.0f;
+  aircon1DropOut = 25.0f;
+  aircon2PullIn = 32.0f;
+  aircon2DropOut = 29.0f;
+  hiTemperaturePullIn = 40.0f;
+  hiTemperatureDropOut = 36.0f;
+  hiTempFanPullIn = 45.0f;
+  fanSpeedStepUpSize = fanSpeedStepDownSize = 10.0f;
+  aircon1MinimumRunTimeValue = aircon2MinimumRunTimeValue = 20;
+  airconRunTimeAfterDropOutValue = 10;
+  fanMinimumRunTimePreCoolingValue = fanMinimumRunTimePreAirconValue = 10;
+  fanSpeedIncreaseTimeOutValue = fanSpeedDecreaseTimeOutValue = 5;
+  fanRampDownTimeValue = fanRampUpTimeValue = 30;  // one ramp step every 3 passes
+}
+
 void ControllerSettings::apply() const {
-  ::numberOfAircons = numberOfAircons;
-  ::airconRotation = airconRotation;
-  ::useFreeAir = useFreeAir;
-  ::useFanInHiTemp = useFanInHiTemp;
-  ::goalTemperature = goalTemperature;
-  ::maximumExtAboveIntTemperature = maximumExtAboveIntTemperature;
-  ::coolingPullIn = coolingPullIn;
-  ::aircon1PullIn = aircon1PullIn;
-  ::aircon1DropOut = aircon1DropOut;
-  ::aircon2PullIn = aircon2PullIn;
-  ::aircon2DropOut = aircon2DropOut;
-  ::hiTemperaturePullIn = hiTemperaturePullIn;
-  ::hiTemperatureDropOut = hiTemperatureDropOut;
-  ::hiTempFanPullIn = hiTempFanPullIn;
-  ::fanSpeedStepUpSize = fanSpeedStepUpSize;
-  ::fanSpeedStepDownSize = fanSpeedStepDownSize;
-  ::aircon1MinimumRunTimeValue = aircon1MinimumRunTimeValue;
-  ::aircon2MinimumRunTimeValue = aircon2MinimumRunTimeValue;
-  ::airconRunTimeAfterDropOutValue = airconRunTimeAfterDropOutValue;
-  ::fanMinimumRunTimePreCoolingValue = fanMinimumRunTimePreCoolingValue;
-  ::fanMinimumRunTimePreAirconValue = fanMinimumRunTimePreAirconValue;
-  ::fanSpeedIncreaseTimeOutValue = fanSpeedIncreaseTimeOutValue;
-  ::fanSpeedDecreaseTimeOutValue = fanSpeedDecreaseTimeOutValue;
-  ::fanRampDownTimeValue = fanRampDownTimeValue;
-  ::fanRampUpTimeValue = fanRampUpTimeValue;
+#define FRIGEL_RIG_APPLY(type, name) ::name = name;
+  FRIGEL_CONTROLLER_SETTINGS(FRIGEL_RIG_APPLY)
+#undef FRIGEL_RIG_APPLY
+}
+
+void ControllerSettings::apply(const Units& units) {
+  numberOfAircons = units.numberOfAircons;
+  useFreeAir = units.useFreeAir;
+  apply();
 }
 
 ControllerRig& ControllerRig::instance() {
@@ -252,6 +198,16 @@ void ControllerRig::detachOutputs() {
   }
   if (Fan* record = translator.getFan()) {
     record->setControlPort(nullptr);
+  }
+}
+
+void ControllerRig::runningPastFirstStep(eCoolingModeState mode) {
+  (mode == aircon1CoolingModeState   ? AirCon1timerLoop
+   : mode == aircon2CoolingModeState ? AirCon2timerLoop
+                                     : emergencytimerLoop) = 1;
+  markUnitOn(1);
+  if (mode != aircon1CoolingModeState) {
+    markUnitOn(2);
   }
 }
 

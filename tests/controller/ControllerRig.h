@@ -36,6 +36,7 @@
 #define FRIGEL_TESTS_CONTROLLERRIG_H
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,7 @@
 #include <ostream>
 
 #include "Globals.h"
+#include "controllerSnapshot.h"
 #include "LogCapture.h"
 #include "supervisorLog.h"
 
@@ -56,37 +58,28 @@
 //   "fan 100"            a fan write, the value printed with %g
 using Actuations = std::vector<std::string>;
 
-// A plausible site: thresholds in degrees Celsius, durations in passes.
-// Tests change the fields they are about and call apply().
-struct ControllerSettings {
-  uint8_t numberOfAircons = 2;
-  uint8_t airconRotation = 0;
-  uint8_t useFreeAir = 1;
-  uint8_t useFanInHiTemp = 0;
-  float goalTemperature = 24.0f;
-  float maximumExtAboveIntTemperature = 2.0f;
-  float coolingPullIn = 22.0f;
-  float aircon1PullIn = 28.0f;
-  float aircon1DropOut = 25.0f;
-  float aircon2PullIn = 32.0f;
-  float aircon2DropOut = 29.0f;
-  float hiTemperaturePullIn = 40.0f;
-  float hiTemperatureDropOut = 36.0f;
-  float hiTempFanPullIn = 45.0f;
-  float fanSpeedStepUpSize = 10.0f;
-  float fanSpeedStepDownSize = 10.0f;
-  uint32_t aircon1MinimumRunTimeValue = 20;
-  uint32_t aircon2MinimumRunTimeValue = 20;
-  uint32_t airconRunTimeAfterDropOutValue = 10;
-  uint32_t fanMinimumRunTimePreCoolingValue = 10;
-  uint32_t fanMinimumRunTimePreAirconValue = 10;
-  uint32_t fanSpeedIncreaseTimeOutValue = 5;
-  uint32_t fanSpeedDecreaseTimeOutValue = 5;
-  uint32_t fanRampDownTimeValue = 30;  // one ramp step every 3 passes
-  uint32_t fanRampUpTimeValue = 30;
+// A temperature probe's reading when it has none.
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
 
+// The options most tables vary from row to row.
+struct Units {
+  uint8_t numberOfAircons;
+  uint8_t useFreeAir;
+};
+
+// A plausible site: thresholds in degrees Celsius, durations in passes.
+// Tests change the fields they are about and call apply(). Every setting
+// of the controller is a field (those not set below are 0).
+struct ControllerSettings {
+#define FRIGEL_RIG_SETTING(type, name) type name{};
+  FRIGEL_CONTROLLER_SETTINGS(FRIGEL_RIG_SETTING)
+#undef FRIGEL_RIG_SETTING
+
+  ControllerSettings();
   // Writes every field into the controller's settings.
   void apply() const;
+  // Takes a row's units and free-air option, then apply().
+  void apply(const Units& units);
 };
 
 class ControllerRig {
@@ -121,6 +114,10 @@ class ControllerRig {
   // The actuations logged since the last pass or take, e.g. after calling a
   // role operation directly.
   Actuations takeActuations();
+
+  // Puts `mode` past its first step with the units it runs: unit 1 in
+  // single-aircon cooling, both in two-aircon and emergency cooling.
+  static void runningPastFirstStep(eCoolingModeState mode);
 
   // Records unit 1 or 2 as on, in the controller and in the bridge record
   // alike, as if it had been switched on earlier.
@@ -169,9 +166,28 @@ class ControllerTest : public ::testing::Test {
   ControllerRig& rig = ControllerRig::instance();
 };
 
-// A parameterised test over a table of `Case` rows on the fixture `Base`.
+// Base of the tests of one mode: the rig started in `Mode`, the plausible
+// settings applied.
+template <eCoolingModeState Mode>
+class ModeTest : public ControllerTest {
+ protected:
+  void SetUp() override {
+    ControllerTest::SetUp();
+    rig.startIn(Mode);
+    settings.apply();
+  }
+  // Past the mode's first step, its units running (see runningPastFirstStep).
+  static void running() { ControllerRig::runningPastFirstStep(Mode); }
+  ControllerSettings settings;
+};
+
+// A parameterised test over a table of `Case` rows on the fixture `Base`;
+// `row` is the row of the running test.
 template <typename Base, typename Case>
-class TableTest : public Base, public ::testing::WithParamInterface<Case> {};
+class TableTest : public Base, public ::testing::WithParamInterface<Case> {
+ protected:
+  const Case& row = this->GetParam();
+};
 
 // Runs the current test in a fresh process when a controller pass has
 // already run in this one. True in the parent, which must then return.

@@ -6,7 +6,6 @@
 // every 3 passes).
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -15,17 +14,7 @@
 
 namespace {
 
-const float kNaN = std::numeric_limits<float>::quiet_NaN();
-
-class EmergencyTest : public ControllerTest {
- protected:
-  void SetUp() override {
-    ControllerTest::SetUp();
-    rig.startIn(emergencyCoolingModeState);
-    settings.apply();
-  }
-  ControllerSettings settings;
-};
+using EmergencyTest = ModeTest<emergencyCoolingModeState>;
 
 // Moved in from another mode with rotation: the pull-in switches on the
 // first-role unit (unit 2), the second pass the unit still off.
@@ -42,8 +31,7 @@ TEST_F(EmergencyTest, PullInCallsTheFirstRoleThenTheStepCallsTheRest) {
 
 struct UnitCase {
   const char* name;
-  uint8_t numberOfAircons;
-  uint8_t useFreeAir;
+  Units units;
   bool unit1On;
   bool unit2On;
   Actuations actuations;
@@ -52,44 +40,40 @@ struct UnitCase {
 using EmergencyUnitTest = TableTest<EmergencyTest, UnitCase>;
 
 TEST_P(EmergencyUnitTest, RunsEveryInstalledUnit) {
-  const UnitCase& c = GetParam();
-  settings.numberOfAircons = c.numberOfAircons;
-  settings.useFreeAir = c.useFreeAir;
-  settings.apply();
+  settings.apply(row.units);
   emergencytimerLoop = 1;
-  if (c.unit1On) {
+  if (row.unit1On) {
     ControllerRig::markUnitOn(1);
   }
-  if (c.unit2On) {
+  if (row.unit2On) {
     ControllerRig::markUnitOn(2);
   }
   fanSpeedPercent = 30.0f;
   ControllerRig::setTemperatures(41.0f, 15.0f);
-  EXPECT_EQ(rig.pass(), c.actuations);
+  EXPECT_EQ(rig.pass(), row.actuations);
   EXPECT_EQ(coolState, emergencyCoolingModeState);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, EmergencyUnitTest,
-    ::testing::Values(UnitCase{"TwoUnitsOff", 2, 1, false, false, {"ac2 on", "ac1 on", "fan 30"}},
-                      UnitCase{"TwoUnitsOneRunning", 2, 1, false, true, {"ac1 on", "fan 30"}},
-                      UnitCase{"OneUnitRunning", 1, 1, true, false, {"fan 30"}},
-                      UnitCase{"OneUnitOff", 1, 0, false, false, {"ac1 on", "fan 30"}},
+    ::testing::Values(UnitCase{"TwoUnitsOff", {2, 1}, false, false, {"ac2 on", "ac1 on", "fan 30"}},
+                      UnitCase{"TwoUnitsOneRunning", {2, 1}, false, true, {"ac1 on", "fan 30"}},
+                      UnitCase{"OneUnitRunning", {1, 1}, true, false, {"fan 30"}},
+                      UnitCase{"OneUnitOff", {1, 0}, false, false, {"ac1 on", "fan 30"}},
                       // Without units the fan runs full; with free air any unit recorded on
                       // is switched off, unit 2 first.
                       UnitCase{
-                          "NoUnitsFreeAir", 0, 1, true, true, {"ac2 off", "ac1 off", "fan 100"}},
-                      UnitCase{"NoUnitsNoFreeAir", 0, 0, true, true, {"fan 100"}},
-                      UnitCase{"NoUnitsFreeAirByteTwo", 0, 2, true, true, {"fan 100"}},
-                      UnitCase{"ThreeUnits", 3, 1, false, false, {"fan 30"}}),
+                          "NoUnitsFreeAir", {0, 1}, true, true, {"ac2 off", "ac1 off", "fan 100"}},
+                      UnitCase{"NoUnitsNoFreeAir", {0, 0}, true, true, {"fan 100"}},
+                      UnitCase{"NoUnitsFreeAirByteTwo", {0, 2}, true, true, {"fan 100"}},
+                      UnitCase{"ThreeUnits", {3, 1}, false, false, {"fan 30"}}),
     RowName());
 
 // ---- Drop-out -----------------------------------------------------------------
 
 struct DropOutCase {
   const char* name;
-  uint8_t numberOfAircons;
-  uint8_t useFreeAir;
+  Units units;
   float internal;
   eCoolingModeState next;
 };
@@ -100,98 +84,39 @@ using EmergencyDropOutTest = TableTest<EmergencyTest, DropOutCase>;
 // temperature below the drop-out leaves for the mode that suits the units,
 // with the fan and the units left as they are.
 TEST_P(EmergencyDropOutTest, LeavesFromTheSecondPassOn) {
-  const DropOutCase& c = GetParam();
-  settings.numberOfAircons = c.numberOfAircons;
-  settings.useFreeAir = c.useFreeAir;
-  settings.apply();
+  settings.apply(row.units);
   fanSpeedPercent = 70.0f;
   freeAirTimerLoop = 3;
   AirCon1timerLoop = AirCon2timerLoop = 1;
-  ControllerRig::setTemperatures(c.internal, 15.0f);
+  ControllerRig::setTemperatures(row.internal, 15.0f);
   rig.pass();
   EXPECT_EQ(coolState, emergencyCoolingModeState);
   EXPECT_EQ(freeAirTimerLoop + AirCon1timerLoop + AirCon2timerLoop, 0u)
       << "the next mode will start with its first step";
   Actuations second = rig.pass();
-  EXPECT_EQ(coolState, c.next);
-  EXPECT_EQ(fanSpeedPercent, c.numberOfAircons == 0 ? 100.0f : 70.0f);
+  EXPECT_EQ(coolState, row.next);
+  EXPECT_EQ(fanSpeedPercent, settings.numberOfAircons == 0 ? 100.0f : 70.0f);
   EXPECT_EQ(emergencytimerLoop, 1u);
-  EXPECT_EQ(switchesOnly(second), c.numberOfAircons == 2   ? (Actuations{"ac2 on", "ac1 on"})
-                                  : c.numberOfAircons == 1 ? Actuations{"ac1 on"}
-                                                           : Actuations{})
+  EXPECT_EQ(switchesOnly(second), settings.numberOfAircons == 2   ? (Actuations{"ac2 on", "ac1 on"})
+                                  : settings.numberOfAircons == 1 ? Actuations{"ac1 on"}
+                                                                  : Actuations{})
       << "the units keep running for the next mode";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, EmergencyDropOutTest,
-    ::testing::Values(DropOutCase{"TwoUnits", 2, 1, 35.99f, aircon2CoolingModeState},
-                      DropOutCase{"ThreeUnits", 3, 0, 30.0f, aircon2CoolingModeState},
-                      DropOutCase{"OneUnit", 1, 1, 30.0f, aircon1CoolingModeState},
-                      DropOutCase{"NoUnitsFreeAir", 0, 1, 30.0f, freeAirCoolingModeState},
-                      DropOutCase{"NoUnitsNoFreeAir", 0, 0, 30.0f, noCoolingModeState},
-                      DropOutCase{"NoUnitsFreeAirByteTwo", 0, 2, 30.0f, noCoolingModeState},
-                      DropOutCase{"AtDropOutStays", 2, 1, 36.0f, emergencyCoolingModeState},
-                      DropOutCase{"InternalNotANumberStays", 2, 1, kNaN,
-                                  emergencyCoolingModeState}),
+    ::testing::Values(DropOutCase{"TwoUnits", {2, 1}, 35.99f, aircon2CoolingModeState},
+                      DropOutCase{"ThreeUnits", {3, 0}, 30.0f, aircon2CoolingModeState},
+                      DropOutCase{"OneUnit", {1, 1}, 30.0f, aircon1CoolingModeState},
+                      DropOutCase{"NoUnitsFreeAir", {0, 1}, 30.0f, freeAirCoolingModeState},
+                      DropOutCase{"NoUnitsNoFreeAir", {0, 0}, 30.0f, noCoolingModeState},
+                      DropOutCase{"NoUnitsFreeAirByteTwo", {0, 2}, 30.0f, noCoolingModeState},
+                      DropOutCase{"AtDropOutStays", {2, 1}, 36.0f, emergencyCoolingModeState},
+                      DropOutCase{
+                          "InternalNotANumberStays", {2, 1}, kNaN, emergencyCoolingModeState}),
     RowName());
 
 // ---- Fan ramps ----------------------------------------------------------------
-
-struct RampCase {
-  const char* name;
-  uint8_t useFreeAir;
-  float fanBefore;
-  bool rampUp;
-  uint32_t rampValue;
-  std::vector<std::string> fanWrites;
-};
-
-using EmergencyRampTest = TableTest<EmergencyTest, RampCase>;
-
-// One step of 10 at each expiry of the running ramp timer; at the end of a
-// ramp the timer is not restarted.
-TEST_P(EmergencyRampTest, StepsAtEachExpiry) {
-  const RampCase& c = GetParam();
-  settings.useFreeAir = c.useFreeAir;
-  settings.fanRampDownTimeValue = c.rampValue;
-  settings.fanRampUpTimeValue = c.rampValue;
-  settings.apply();
-  emergencytimerLoop = 1;
-  ControllerRig::markUnitOn(1);
-  ControllerRig::markUnitOn(2);
-  fanSpeedPercent = c.fanBefore;
-  (c.rampUp ? fanRampUpTimeFlag : fanRampDownTimeFlag) = set;
-  ControllerRig::setTemperatures(41.0f, 15.0f);
-  EXPECT_EQ(lastFanWrites(rig.passes(static_cast<int>(c.fanWrites.size()))), c.fanWrites);
-  EXPECT_EQ(fanRampDownTimeRegister, 0u);
-  EXPECT_EQ(fanRampUpTimeRegister, 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, EmergencyRampTest,
-    ::testing::Values(
-        RampCase{"DownFrom35",
-                 1,
-                 35.0f,
-                 false,
-                 30,
-                 {"fan 25", "fan 25", "fan 25", "fan 15", "fan 15", "fan 15", "fan 5", "fan 5",
-                  "fan 5", "fan 0", "fan 0", "fan 0"}},
-        RampCase{"DownWithoutFreeAir",
-                 0,
-                 15.0f,
-                 false,
-                 30,
-                 {"fan 5", "fan 5", "fan 5", "fan 0", "fan 0"}},
-        RampCase{"DownAboveFull", 1, 120.0f, false, 30, {"fan 0", "fan 0", "fan 0", "fan 0"}},
-        RampCase{
-            "UpFrom85", 1, 85.0f, true, 30, {"fan 95", "fan 95", "fan 95", "fan 100", "fan 100"}},
-        RampCase{"UpFrom90EndsTheRamp", 1, 90.0f, true, 30, {"fan 100"}},
-        RampCase{"UpWithoutFreeAirNeverMoves", 0, 85.0f, true, 30, {"fan 85", "fan 85", "fan 85"}},
-        // A Value below 10 loads 0: one step from the raised flag, then none.
-        RampCase{
-            "DownValueBelowTen", 1, 50.0f, false, 9, {"fan 40", "fan 40", "fan 40", "fan 40"}}),
-    RowName());
 
 TEST_F(EmergencyTest, RampUpExpiryWaitsForFreeAir) {
   settings.useFreeAir = 0;
@@ -232,11 +157,10 @@ using EmergencyBandStartTest = TableTest<EmergencyTest, BandStartCase>;
 // The first emergency pass sets the band from the temperature; between the
 // edges the band keeps what the previous emergency left.
 TEST_P(EmergencyBandStartTest, FirstPassPicksTheBand) {
-  const BandStartCase& c = GetParam();
-  extraHighTempFanMode = c.bandBefore;
-  ControllerRig::setTemperatures(c.internal, 15.0f);
+  extraHighTempFanMode = row.bandBefore;
+  ControllerRig::setTemperatures(row.internal, 15.0f);
   EXPECT_EQ(rig.pass(), Actuations{"fan 0"}) << "no unit is switched in the first pass";
-  EXPECT_EQ(extraHighTempFanMode, c.bandAfter);
+  EXPECT_EQ(extraHighTempFanMode, row.bandAfter);
   EXPECT_EQ(emergencytimerLoop, 1u);
 }
 
@@ -250,9 +174,8 @@ INSTANTIATE_TEST_SUITE_P(Table, EmergencyBandStartTest,
 
 struct BandStepCase {
   const char* name;
+  Units units;
   uint8_t useFanInHiTemp;
-  uint8_t useFreeAir;
-  uint8_t numberOfAircons;
   uint8_t bandBefore;
   float internal;
   uint8_t bandAfter;
@@ -265,34 +188,31 @@ using EmergencyBandStepTest = TableTest<EmergencyTest, BandStepCase>;
 // The band only chooses which ramp timer runs: both registers start at 7
 // (6 after the pass's count-down) unless the band restarts or cancels them.
 TEST_P(EmergencyBandStepTest, ChoosesTheRunningRampTimer) {
-  const BandStepCase& c = GetParam();
-  settings.useFanInHiTemp = c.useFanInHiTemp;
-  settings.useFreeAir = c.useFreeAir;
-  settings.numberOfAircons = c.numberOfAircons;
-  settings.apply();
+  settings.useFanInHiTemp = row.useFanInHiTemp;
+  settings.apply(row.units);
   emergencytimerLoop = 1;
-  extraHighTempFanMode = c.bandBefore;
+  extraHighTempFanMode = row.bandBefore;
   fanRampDownTimeRegister = 7;
   fanRampUpTimeRegister = 7;
-  ControllerRig::setTemperatures(c.internal, 15.0f);
+  ControllerRig::setTemperatures(row.internal, 15.0f);
   rig.pass();
-  EXPECT_EQ(extraHighTempFanMode, c.bandAfter);
-  EXPECT_EQ(fanRampDownTimeRegister, c.rampDownRegister);
-  EXPECT_EQ(fanRampUpTimeRegister, c.rampUpRegister);
+  EXPECT_EQ(extraHighTempFanMode, row.bandAfter);
+  EXPECT_EQ(fanRampDownTimeRegister, row.rampDownRegister);
+  EXPECT_EQ(fanRampUpTimeRegister, row.rampUpRegister);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, EmergencyBandStepTest,
-    ::testing::Values(BandStepCase{"HotStartsRampUp", 1, 1, 2, 0, 44.0f, 2, 0, 3},
-                      BandStepCase{"CoolStartsRampDown", 1, 1, 2, 1, 44.0f, 3, 3, 0},
-                      BandStepCase{"RampingUpBelowBottom", 1, 1, 2, 2, 42.99f, 1, 6, 6},
-                      BandStepCase{"RampingUpAtBottom", 1, 1, 2, 2, 43.0f, 2, 6, 6},
-                      BandStepCase{"RampingDownAtTop", 1, 1, 2, 3, 45.0f, 0, 6, 6},
-                      BandStepCase{"RampingDownBelowTop", 1, 1, 2, 3, 44.99f, 3, 6, 6},
-                      BandStepCase{"NotANumberKeeps", 1, 1, 2, 2, kNaN, 2, 6, 6},
-                      BandStepCase{"OffWithoutFreeAir", 1, 0, 2, 0, 44.0f, 0, 6, 6},
-                      BandStepCase{"OffWithOptionByteTwo", 2, 1, 2, 0, 44.0f, 0, 6, 6},
-                      BandStepCase{"OffWithoutUnits", 1, 1, 0, 0, 44.0f, 0, 6, 6}),
+    ::testing::Values(BandStepCase{"HotStartsRampUp", {2, 1}, 1, 0, 44.0f, 2, 0, 3},
+                      BandStepCase{"CoolStartsRampDown", {2, 1}, 1, 1, 44.0f, 3, 3, 0},
+                      BandStepCase{"RampingUpBelowBottom", {2, 1}, 1, 2, 42.99f, 1, 6, 6},
+                      BandStepCase{"RampingUpAtBottom", {2, 1}, 1, 2, 43.0f, 2, 6, 6},
+                      BandStepCase{"RampingDownAtTop", {2, 1}, 1, 3, 45.0f, 0, 6, 6},
+                      BandStepCase{"RampingDownBelowTop", {2, 1}, 1, 3, 44.99f, 3, 6, 6},
+                      BandStepCase{"NotANumberKeeps", {2, 1}, 1, 2, kNaN, 2, 6, 6},
+                      BandStepCase{"OffWithoutFreeAir", {2, 0}, 1, 0, 44.0f, 0, 6, 6},
+                      BandStepCase{"OffWithOptionByteTwo", {2, 1}, 2, 0, 44.0f, 0, 6, 6},
+                      BandStepCase{"OffWithoutUnits", {0, 1}, 1, 0, 44.0f, 0, 6, 6}),
     RowName());
 
 // At the first emergency since start the band is still 0: between the edges

@@ -6,7 +6,6 @@
 // two units.
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -15,22 +14,14 @@
 
 namespace {
 
-const float kNaN = std::numeric_limits<float>::quiet_NaN();
-
-class FreeAirTest : public ControllerTest {
+class FreeAirTest : public ModeTest<freeAirCoolingModeState> {
  protected:
-  void SetUp() override {
-    ControllerTest::SetUp();
-    rig.startIn(freeAirCoolingModeState);
-    settings.apply();
-  }
   // Puts the mode at `step` with the fan at `fanPercent`, as if it had got
   // there by itself.
   static void at(uint32_t step, float fanPercent) {
     freeAirTimerLoop = step;
     fanSpeedPercent = fanPercent;
   }
-  ControllerSettings settings;
 };
 
 // ---- Step 0 -------------------------------------------------------------------
@@ -49,12 +40,11 @@ using FreeAirStartTest = TableTest<FreeAirTest, StartCase>;
 // otherwise the lowest speed, and a pre-cooling expiry left over from an
 // earlier run is dropped.
 TEST_P(FreeAirStartTest, ChoosesTheFirstSpeed) {
-  const StartCase& c = GetParam();
   fanMinimumRunTimePreCoolingFlag = set;
   AirCon1timerLoop = AirCon2timerLoop = emergencytimerLoop = 1;
-  ControllerRig::setTemperatures(c.internal, c.external);
-  EXPECT_EQ(rig.pass(), Actuations{"fan " + std::to_string(static_cast<int>(c.fanPercent))});
-  EXPECT_EQ(fanMinimumRunTimePreCoolingFlag, c.preCoolingFlagCleared ? clear : set);
+  ControllerRig::setTemperatures(row.internal, row.external);
+  EXPECT_EQ(rig.pass(), Actuations{"fan " + std::to_string(static_cast<int>(row.fanPercent))});
+  EXPECT_EQ(fanMinimumRunTimePreCoolingFlag, row.preCoolingFlagCleared ? clear : set);
   EXPECT_EQ(freeAirTimerLoop, 1u);
   EXPECT_EQ(AirCon1timerLoop + AirCon2timerLoop + emergencytimerLoop, 0u);
   EXPECT_EQ(fanMinimumRunTimePreCoolingRegister, settings.fanMinimumRunTimePreCoolingValue);
@@ -126,29 +116,32 @@ struct RegulateCase {
   eCoolingModeState mode;
   uint32_t step;
   float fanAfter;
+  float stepSize = 10.0f;  // both fan steps, up and down
 };
 
 using FreeAirRegulateTest = TableTest<FreeAirTest, RegulateCase>;
 
+// Step sizes are used as configured: only a step up is capped, at 100, and
+// a step down never goes below the lowest speed of 1.
 TEST_P(FreeAirRegulateTest, OneRegulationStep) {
-  const RegulateCase& c = GetParam();
-  settings.numberOfAircons = c.numberOfAircons;
+  settings.numberOfAircons = row.numberOfAircons;
+  settings.fanSpeedStepUpSize = settings.fanSpeedStepDownSize = row.stepSize;
   settings.apply();
-  at(2, c.fanBefore);
-  ControllerRig::setTemperatures(c.internal, c.external);
+  at(2, row.fanBefore);
+  ControllerRig::setTemperatures(row.internal, row.external);
   rig.pass();
-  EXPECT_EQ(coolState, c.mode);
-  EXPECT_EQ(freeAirTimerLoop, c.step);
-  EXPECT_EQ(fanSpeedPercent, c.fanAfter);
-  if (c.mode == aircon1CoolingModeState) {
+  EXPECT_EQ(coolState, row.mode);
+  EXPECT_EQ(freeAirTimerLoop, row.step);
+  EXPECT_EQ(fanSpeedPercent, row.fanAfter);
+  if (row.mode == aircon1CoolingModeState) {
     EXPECT_EQ(aircon1RunTimeRegister, settings.aircon1MinimumRunTimeValue);
   }
   EXPECT_EQ(fanSpeedIncreaseTimeOutRegister,
-            c.step == 4 ? settings.fanSpeedIncreaseTimeOutValue : 0u);
+            row.step == 4 ? settings.fanSpeedIncreaseTimeOutValue : 0u);
   EXPECT_EQ(fanSpeedDecreaseTimeOutRegister,
-            c.step == 3 ? settings.fanSpeedDecreaseTimeOutValue : 0u);
+            row.step == 3 ? settings.fanSpeedDecreaseTimeOutValue : 0u);
   EXPECT_EQ(fanMinimumRunTimePreAirconRegister,
-            c.step == 5 ? settings.fanMinimumRunTimePreAirconValue : 0u);
+            row.step == 5 ? settings.fanMinimumRunTimePreAirconValue : 0u);
 }
 
 const auto kFree = freeAirCoolingModeState;
@@ -172,47 +165,20 @@ INSTANTIATE_TEST_SUITE_P(
                      1.0f},
         RegulateCase{"OutsideTooWarmEnds", 25.0f, 27.0f, 50.0f, 2, kNone, 2, 1.0f},
         RegulateCase{"InternalNotANumberHolds", kNaN, 20.0f, 50.0f, 2, kFree, 2, 50.0f},
-        RegulateCase{"ExternalNotANumberHolds", 25.0f, kNaN, 50.0f, 2, kFree, 2, 50.0f}),
-    RowName());
-
-struct FanStepCase {
-  const char* name;
-  float internal;  // 25: above the goal (step up); 23: below it (step down)
-  float stepSize;
-  float fanBefore;
-  float fanAfter;
-  uint32_t step;
-};
-
-using FreeAirFanStepTest = TableTest<FreeAirTest, FanStepCase>;
-
-// Step sizes are used as configured: only a step up is capped, at 100, and
-// a step down never goes below the lowest speed of 1.
-TEST_P(FreeAirFanStepTest, MovesTheFanOneStep) {
-  const FanStepCase& c = GetParam();
-  settings.fanSpeedStepUpSize = c.stepSize;
-  settings.fanSpeedStepDownSize = c.stepSize;
-  settings.apply();
-  at(2, c.fanBefore);
-  ControllerRig::setTemperatures(c.internal, 15.0f);
-  rig.pass();
-  EXPECT_EQ(fanSpeedPercent, c.fanAfter);
-  EXPECT_EQ(freeAirTimerLoop, c.step);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, FreeAirFanStepTest,
-    ::testing::Values(FanStepCase{"UpCappedAtFull", 25.0f, 10.0f, 95.0f, 100.0f, 4},
-                      FanStepCase{"UpAtFullDoesNothing", 25.0f, 10.0f, 100.0f, 100.0f, 2},
-                      FanStepCase{"DownOneStep", 23.0f, 10.0f, 25.0f, 15.0f, 3},
-                      FanStepCase{"DownBelowOneStepGoesToLowest", 23.0f, 10.0f, 15.0f, 1.0f, 3},
-                      FanStepCase{"DownToZeroGoesToLowest", 23.0f, 10.0f, 10.0f, 1.0f, 3},
-                      FanStepCase{"DownAtLowestDoesNothing", 23.0f, 10.0f, 1.0f, 1.0f, 2},
-                      FanStepCase{"DownByZeroStillWaits", 23.0f, 0.0f, 50.0f, 50.0f, 3},
-                      FanStepCase{"DownByZeroFromZeroGoesToLowest", 23.0f, 0.0f, 0.0f, 1.0f, 3},
-                      FanStepCase{"NegativeDownStepRaisesUncapped", 23.0f, -10.0f, 100.0f, 110.0f,
-                                  3},
-                      FanStepCase{"NegativeUpStepLowersUnbounded", 25.0f, -10.0f, 5.0f, -5.0f, 4}),
+        RegulateCase{"ExternalNotANumberHolds", 25.0f, kNaN, 50.0f, 2, kFree, 2, 50.0f},
+        // Steps at 25, above the goal, and at 23, below it.
+        RegulateCase{"UpCappedAtFull", 25.0f, 15.0f, 95.0f, 2, kFree, 4, 100.0f},
+        RegulateCase{"UpAtFullDoesNothing", 25.0f, 15.0f, 100.0f, 2, kFree, 2, 100.0f},
+        RegulateCase{"DownOneStep", 23.0f, 15.0f, 25.0f, 2, kFree, 3, 15.0f},
+        RegulateCase{"DownBelowOneStepGoesToLowest", 23.0f, 15.0f, 15.0f, 2, kFree, 3, 1.0f},
+        RegulateCase{"DownToZeroGoesToLowest", 23.0f, 15.0f, 10.0f, 2, kFree, 3, 1.0f},
+        RegulateCase{"DownAtLowestDoesNothing", 23.0f, 15.0f, 1.0f, 2, kFree, 2, 1.0f},
+        RegulateCase{"DownByZeroStillWaits", 23.0f, 15.0f, 50.0f, 2, kFree, 3, 50.0f, 0.0f},
+        RegulateCase{"DownByZeroFromZeroGoesToLowest", 23.0f, 15.0f, 0.0f, 2, kFree, 3, 1.0f, 0.0f},
+        RegulateCase{"NegativeDownStepRaisesUncapped", 23.0f, 15.0f, 100.0f, 2, kFree, 3, 110.0f,
+                     -10.0f},
+        RegulateCase{"NegativeUpStepLowersUnbounded", 25.0f, 15.0f, 5.0f, 2, kFree, 4, -5.0f,
+                     -10.0f}),
     RowName());
 
 TEST_F(FreeAirTest, StepUpClearsThePreAirconExpiryStepDownDoesNot) {
@@ -255,20 +221,19 @@ struct WaitCase {
 using FreeAirWaitTest = TableTest<FreeAirTest, WaitCase>;
 
 TEST_P(FreeAirWaitTest, WaitsForItsOwnTimeOut) {
-  const WaitCase& c = GetParam();
-  at(c.step, 40.0f);
-  fanSpeedDecreaseTimeOutFlag = c.decreaseExpired ? set : clear;
-  fanSpeedIncreaseTimeOutFlag = c.increaseExpired ? set : clear;
-  ControllerRig::setTemperatures(c.internal, 15.0f);
+  at(row.step, 40.0f);
+  fanSpeedDecreaseTimeOutFlag = row.decreaseExpired ? set : clear;
+  fanSpeedIncreaseTimeOutFlag = row.increaseExpired ? set : clear;
+  ControllerRig::setTemperatures(row.internal, 15.0f);
   rig.pass();
-  EXPECT_EQ(freeAirTimerLoop, c.nextStep);
-  EXPECT_EQ(fanSpeedPercent, c.fanAfter);
-  uint8_t ownFlag = c.step == 3 ? fanSpeedDecreaseTimeOutFlag : fanSpeedIncreaseTimeOutFlag;
-  uint8_t otherFlag = c.step == 3 ? fanSpeedIncreaseTimeOutFlag : fanSpeedDecreaseTimeOutFlag;
+  EXPECT_EQ(freeAirTimerLoop, row.nextStep);
+  EXPECT_EQ(fanSpeedPercent, row.fanAfter);
+  uint8_t ownFlag = row.step == 3 ? fanSpeedDecreaseTimeOutFlag : fanSpeedIncreaseTimeOutFlag;
+  uint8_t otherFlag = row.step == 3 ? fanSpeedIncreaseTimeOutFlag : fanSpeedDecreaseTimeOutFlag;
   EXPECT_EQ(ownFlag, clear) << "taken, or never raised";
-  EXPECT_EQ(otherFlag, (c.step == 3 ? c.increaseExpired : c.decreaseExpired) ? set : clear)
+  EXPECT_EQ(otherFlag, (row.step == 3 ? row.increaseExpired : row.decreaseExpired) ? set : clear)
       << "the other wait's flag is not touched";
-  if (c.nextStep == 5) {
+  if (row.nextStep == 5) {
     EXPECT_EQ(fanMinimumRunTimePreAirconRegister, settings.fanMinimumRunTimePreAirconValue);
   }
 }
@@ -299,19 +264,18 @@ struct PreAirconCase {
 using FreeAirPreAirconTest = TableTest<FreeAirTest, PreAirconCase>;
 
 TEST_P(FreeAirPreAirconTest, EndsWithAnAirconOrBackToRegulation) {
-  const PreAirconCase& c = GetParam();
-  settings.numberOfAircons = c.numberOfAircons;
+  settings.numberOfAircons = row.numberOfAircons;
   settings.fanRampDownTimeValue = 39;  // loads 3
   settings.apply();
   at(5, 100.0f);
-  fanMinimumRunTimePreAirconFlag = c.expired ? set : clear;
+  fanMinimumRunTimePreAirconFlag = row.expired ? set : clear;
   fanRampDownTimeFlag = set;
-  ControllerRig::setTemperatures(c.internal, 15.0f);
+  ControllerRig::setTemperatures(row.internal, 15.0f);
   EXPECT_EQ(rig.pass(), Actuations{"fan 100"});
-  EXPECT_EQ(coolState, c.mode);
-  EXPECT_EQ(freeAirTimerLoop, c.step);
+  EXPECT_EQ(coolState, row.mode);
+  EXPECT_EQ(freeAirTimerLoop, row.step);
   EXPECT_EQ(fanMinimumRunTimePreAirconFlag, clear);
-  if (c.mode == aircon1CoolingModeState) {
+  if (row.mode == aircon1CoolingModeState) {
     EXPECT_EQ(aircon1RunTimeRegister, settings.aircon1MinimumRunTimeValue);
     EXPECT_EQ(fanRampDownTimeRegister, 3u);
     EXPECT_EQ(fanRampDownTimeFlag, clear);
@@ -379,14 +343,13 @@ using FreeAirPrologueTest = TableTest<FreeAirTest, PrologueCase>;
 // The first unit, left running by single-aircon mode, stops when the
 // after-drop-out run is over (and at every pass without units).
 TEST_P(FreeAirPrologueTest, SwitchesOffTheFirstUnit) {
-  const PrologueCase& c = GetParam();
-  settings.numberOfAircons = c.numberOfAircons;
+  settings.numberOfAircons = row.numberOfAircons;
   settings.apply();
   at(1, 100.0f);
   ControllerRig::markUnitOn(1);
-  airconRunTimeAfterDropOutFlag = c.afterDropOutExpired ? set : clear;
+  airconRunTimeAfterDropOutFlag = row.afterDropOutExpired ? set : clear;
   ControllerRig::setTemperatures(25.0f, 15.0f);
-  EXPECT_EQ(switchesOnly(rig.pass()), c.switches);
+  EXPECT_EQ(switchesOnly(rig.pass()), row.switches);
   EXPECT_EQ(airconRunTimeAfterDropOutFlag, clear);
 }
 

@@ -18,16 +18,23 @@ struct RoleCase {
   int secondUnit;
 };
 
-class RoleMappingTest : public ControllerTest, public ::testing::WithParamInterface<RoleCase> {
+class RoleMappingTest : public TableTest<ControllerTest, RoleCase> {
  protected:
   void SetUp() override {
     ControllerTest::SetUp();
-    const RoleCase& c = GetParam();
     rig.startIn(noCoolingModeState);
-    numberOfAircons = c.numberOfAircons;
-    airconRotation = c.airconRotation;
-    lastAirconOff = c.lastAirconOff;
+    numberOfAircons = row.numberOfAircons;
+    airconRotation = row.airconRotation;
+    lastAirconOff = row.lastAirconOff;
   }
+  // What `operation` switched.
+  Actuations after(void (*operation)()) {
+    operation();
+    return rig.takeActuations();
+  }
+  // The switch of the unit in the first or the second role to `state`.
+  Actuations first(const char* state) const { return {unit(row.firstUnit, state)}; }
+  Actuations second(const char* state) const { return {unit(row.secondUnit, state)}; }
   static std::string unit(int number, const char* state) {
     return "ac" + std::to_string(number) + " " + state;
   }
@@ -35,38 +42,28 @@ class RoleMappingTest : public ControllerTest, public ::testing::WithParamInterf
 
 // Switching on never moves the roles; switching off the second role neither.
 TEST_P(RoleMappingTest, OperationsActOnTheMappedUnits) {
-  const RoleCase& c = GetParam();
-  turnOnFirstAircon();
-  EXPECT_EQ(rig.takeActuations(), Actuations{unit(c.firstUnit, "on")});
-  turnOnSecondAircon();
-  EXPECT_EQ(rig.takeActuations(), Actuations{unit(c.secondUnit, "on")});
-  turnOffSecondAircon();
-  EXPECT_EQ(rig.takeActuations(), Actuations{unit(c.secondUnit, "off")});
-  EXPECT_EQ(lastAirconOff, c.lastAirconOff);
+  EXPECT_EQ(after(turnOnFirstAircon), first("on"));
+  EXPECT_EQ(after(turnOnSecondAircon), second("on"));
+  EXPECT_EQ(after(turnOffSecondAircon), second("off"));
+  EXPECT_EQ(lastAirconOff, row.lastAirconOff);
   EXPECT_EQ(aircon1 + aircon2, 1);
 }
 
 // Switching off the first role records the unit it switched off.
 TEST_P(RoleMappingTest, TurningOffTheFirstRecordsItsUnit) {
-  const RoleCase& c = GetParam();
-  turnOnFirstAircon();
-  rig.takeActuations();
-  turnOffFirstAircon();
-  EXPECT_EQ(rig.takeActuations(), Actuations{unit(c.firstUnit, "off")});
-  EXPECT_EQ(lastAirconOff, c.firstUnit);
+  after(turnOnFirstAircon);
+  EXPECT_EQ(after(turnOffFirstAircon), first("off"));
+  EXPECT_EQ(lastAirconOff, row.firstUnit);
   EXPECT_EQ(aircon1 + aircon2, 0);
 }
 
 // A unit already in the wanted state is left alone: no call, no record.
 TEST_P(RoleMappingTest, NothingHappensWhenTheUnitIsAlreadyThere) {
-  const RoleCase& c = GetParam();
   turnOffFirstAircon();
-  turnOffSecondAircon();
-  EXPECT_EQ(rig.takeActuations(), Actuations{});
-  EXPECT_EQ(lastAirconOff, c.lastAirconOff);
+  EXPECT_EQ(after(turnOffSecondAircon), Actuations{});
+  EXPECT_EQ(lastAirconOff, row.lastAirconOff);
   turnOnFirstAircon();
-  turnOnFirstAircon();
-  EXPECT_EQ(rig.takeActuations(), Actuations{unit(c.firstUnit, "on")});
+  EXPECT_EQ(after(turnOnFirstAircon), first("on"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RoleMappingTest,

@@ -287,8 +287,7 @@ TEST_P(EmergencyScenario, Scenario5_EmergencyFan) {
   ControllerSettings settings;
   settings.useFanInHiTemp = band ? 1 : 0;
   settings.apply();
-  AirCon1timerLoop = 1;
-  ControllerRig::markUnitOn(1);
+  ControllerRig::runningPastFirstStep(aircon1CoolingModeState);
   fanSpeedPercent = 60.0f;
   Trace trace = runScript(rig, passes, [](int pass) {
     const float internal = pass < 100   ? 30.0f

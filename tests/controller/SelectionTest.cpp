@@ -6,7 +6,6 @@
 // 29, emergency pull-in 40 / drop-out 36; outside air 15; two units.
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -15,7 +14,6 @@
 
 namespace {
 
-const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const float kOutside = 15.0f;
 
 // ---- First pass -------------------------------------------------------------
@@ -23,8 +21,7 @@ const float kOutside = 15.0f;
 struct StartCase {
   const char* name;
   float internal;
-  uint8_t numberOfAircons;
-  uint8_t useFreeAir;
+  Units units;
   eCoolingModeState mode;
   std::vector<Actuations> firstTwoPasses;
 };
@@ -36,26 +33,23 @@ using FirstPassTest = TableTest<ControllerTest, StartCase>;
 // skips the emergency entry actions.
 TEST_P(FirstPassTest, ChoosesTheStartingModeAndRunsItsStepAtOnce) {
   FRIGEL_NEEDS_FRESH_CONTROLLER();
-  const StartCase& c = GetParam();
   ControllerSettings settings;
-  settings.numberOfAircons = c.numberOfAircons;
-  settings.useFreeAir = c.useFreeAir;
   settings.fanRampDownTimeValue = 50;
-  settings.apply();
+  settings.apply(row.units);
   // Flags the first steps leave alone; the emergency entry would clear the
   // first one.
-  const bool emergency = c.mode == emergencyCoolingModeState;
+  const bool emergency = row.mode == emergencyCoolingModeState;
   aircon1MinimumTimeOutFlag = emergency ? set : clear;
   fanSpeedDecreaseTimeOutFlag = set;
-  ControllerRig::setTemperatures(c.internal, kOutside);
+  ControllerRig::setTemperatures(row.internal, kOutside);
 
   std::vector<Actuations> passes = rig.passes(2);
 
-  EXPECT_EQ(coolState, c.mode);
-  EXPECT_EQ(passes, c.firstTwoPasses);
+  EXPECT_EQ(coolState, row.mode);
+  EXPECT_EQ(passes, row.firstTwoPasses);
   EXPECT_EQ(fanSpeedDecreaseTimeOutFlag, set) << "the selection clears no flag";
   EXPECT_EQ(aircon1MinimumTimeOutFlag, emergency ? set : clear) << "no emergency entry";
-  switch (c.mode) {
+  switch (row.mode) {
     case aircon2CoolingModeState:
       EXPECT_EQ(aircon2RunTimeRegister, settings.aircon2MinimumRunTimeValue - 1);
       EXPECT_EQ(AirCon2timerLoop, 1u);
@@ -87,48 +81,45 @@ INSTANTIATE_TEST_SUITE_P(
         // the second pass switches unit 2, then unit 1.
         StartCase{"AtEmergencyPullIn",
                   40.0f,
-                  2,
-                  1,
+                  {2, 1},
                   emergencyCoolingModeState,
                   {kFan0, {"ac2 on", "ac1 on", "fan 0"}}},
         StartCase{"AtSecondPullIn",
                   32.0f,
-                  2,
-                  1,
+                  {2, 1},
                   aircon2CoolingModeState,
                   {{"ac1 on", "ac2 on", "fan 0"}, kFan0}},
         StartCase{"ThreeUnitsAtSecondPullIn",
                   32.0f,
-                  3,
-                  0,
+                  {3, 0},
                   aircon2CoolingModeState,
                   {{"ac1 on", "ac2 on", "fan 0"}, kFan0}},
         StartCase{"AtSecondPullInWithOneUnit",
                   35.0f,
-                  1,
-                  1,
+                  {1, 1},
                   aircon1CoolingModeState,
                   {{"ac1 on", "fan 0"}, kFan0}},
         StartCase{"JustBelowSecondPullIn",
                   31.99f,
-                  2,
-                  1,
+                  {2, 1},
                   aircon1CoolingModeState,
                   {{"ac1 on", "fan 0"}, kFan0}},
         StartCase{
-            "AtFirstPullIn", 28.0f, 2, 0, aircon1CoolingModeState, {{"ac1 on", "fan 0"}, kFan0}},
+            "AtFirstPullIn", 28.0f, {2, 0}, aircon1CoolingModeState, {{"ac1 on", "fan 0"}, kFan0}},
         StartCase{"AtFirstPullInWithoutUnitsButFreeAir",
                   30.0f,
-                  0,
-                  1,
+                  {0, 1},
                   freeAirCoolingModeState,
                   {kFan100, kFan100}},
-        StartCase{
-            "AtFirstPullInWithoutUnitsOrFreeAir", 30.0f, 0, 0, noCoolingModeState, {kFan0, kFan0}},
-        StartCase{"AtCoolingPullIn", 22.0f, 2, 1, freeAirCoolingModeState, {kFan100, kFan100}},
-        StartCase{"JustBelowCoolingPullIn", 21.99f, 2, 1, noCoolingModeState, {kFan0, kFan0}},
-        StartCase{"FreeAirOptionByteTwo", 25.0f, 2, 2, noCoolingModeState, {kFan0, kFan0}},
-        StartCase{"InternalNotANumber", kNaN, 2, 1, noCoolingModeState, {kFan0, kFan0}}),
+        StartCase{"AtFirstPullInWithoutUnitsOrFreeAir",
+                  30.0f,
+                  {0, 0},
+                  noCoolingModeState,
+                  {kFan0, kFan0}},
+        StartCase{"AtCoolingPullIn", 22.0f, {2, 1}, freeAirCoolingModeState, {kFan100, kFan100}},
+        StartCase{"JustBelowCoolingPullIn", 21.99f, {2, 1}, noCoolingModeState, {kFan0, kFan0}},
+        StartCase{"FreeAirOptionByteTwo", 25.0f, {2, 2}, noCoolingModeState, {kFan0, kFan0}},
+        StartCase{"InternalNotANumber", kNaN, {2, 1}, noCoolingModeState, {kFan0, kFan0}}),
     RowName());
 
 TEST_F(ControllerTest, FirstPassSelectionIsMadeOnlyOnce) {
@@ -213,10 +204,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ControllerTest, NoEntryActionsWhileAlreadyInEmergency) {
   rig.startIn(emergencyCoolingModeState);
   ControllerSettings().apply();
-  emergencytimerLoop = 1;
+  ControllerRig::runningPastFirstStep(emergencyCoolingModeState);
   aircon1MinimumTimeOutFlag = set;
-  ControllerRig::markUnitOn(1);
-  ControllerRig::markUnitOn(2);
   ControllerRig::setTemperatures(45.0f, kOutside);
   EXPECT_EQ(rig.pass(), Actuations{"fan 0"});
   EXPECT_EQ(aircon1MinimumTimeOutFlag, set);
@@ -236,36 +225,31 @@ TEST_F(ControllerTest, InternalNotANumberNeverPullsIntoEmergency) {
 struct NoCoolingCase {
   const char* name;
   float internal;
-  uint8_t numberOfAircons;
-  uint8_t useFreeAir;
+  Units units;
   float coolingPullIn;
   eCoolingModeState next;
 };
 
-using NoCoolingTest = TableTest<ControllerTest, NoCoolingCase>;
+using NoCoolingStepTest = ModeTest<noCoolingModeState>;
+using NoCoolingTest = TableTest<NoCoolingStepTest, NoCoolingCase>;
 
 // The step stops the fan and zeroes every step counter on every pass; a
 // change of mode takes effect at the next pass, whose step is the new mode's
 // first step.
 TEST_P(NoCoolingTest, HandsOverAtTheNextPass) {
-  const NoCoolingCase& c = GetParam();
-  rig.startIn(noCoolingModeState);
-  ControllerSettings settings;
-  settings.numberOfAircons = c.numberOfAircons;
-  settings.useFreeAir = c.useFreeAir;
-  settings.coolingPullIn = c.coolingPullIn;
-  settings.apply();
+  settings.coolingPullIn = row.coolingPullIn;
+  settings.apply(row.units);
   fanSpeedPercent = 60.0f;
   freeAirTimerLoop = 3;
   AirCon1timerLoop = AirCon2timerLoop = emergencytimerLoop = 1;
-  ControllerRig::setTemperatures(c.internal, kOutside);
+  ControllerRig::setTemperatures(row.internal, kOutside);
 
   EXPECT_EQ(rig.pass(), Actuations{"fan 0"}) << "the fan stops even when the mode changes";
-  EXPECT_EQ(coolState, c.next);
+  EXPECT_EQ(coolState, row.next);
   EXPECT_EQ(freeAirTimerLoop + AirCon1timerLoop + AirCon2timerLoop + emergencytimerLoop, 0u);
 
   rig.pass();
-  switch (c.next) {
+  switch (row.next) {
     case freeAirCoolingModeState:
       EXPECT_EQ(freeAirTimerLoop, 1u);
       break;
@@ -281,17 +265,18 @@ TEST_P(NoCoolingTest, HandsOverAtTheNextPass) {
 INSTANTIATE_TEST_SUITE_P(
     Table, NoCoolingTest,
     ::testing::Values(
-        NoCoolingCase{"FreeAirAtCoolingPullIn", 22.0f, 2, 1, 22.0f, freeAirCoolingModeState},
-        NoCoolingCase{"FreeAirBeatsAircon", 30.0f, 2, 1, 22.0f, freeAirCoolingModeState},
-        NoCoolingCase{"BelowCoolingPullIn", 21.99f, 2, 1, 22.0f, noCoolingModeState},
-        NoCoolingCase{"AirconAtPullInWithoutFreeAir", 28.0f, 2, 0, 22.0f, aircon1CoolingModeState},
-        NoCoolingCase{"BelowAirconPullIn", 27.99f, 2, 0, 22.0f, noCoolingModeState},
-        NoCoolingCase{"NoUnitInstalled", 30.0f, 0, 0, 22.0f, noCoolingModeState},
-        NoCoolingCase{"FreeAirOptionByteTwo", 30.0f, 2, 2, 22.0f, noCoolingModeState},
+        NoCoolingCase{"FreeAirAtCoolingPullIn", 22.0f, {2, 1}, 22.0f, freeAirCoolingModeState},
+        NoCoolingCase{"FreeAirBeatsAircon", 30.0f, {2, 1}, 22.0f, freeAirCoolingModeState},
+        NoCoolingCase{"BelowCoolingPullIn", 21.99f, {2, 1}, 22.0f, noCoolingModeState},
+        NoCoolingCase{
+            "AirconAtPullInWithoutFreeAir", 28.0f, {2, 0}, 22.0f, aircon1CoolingModeState},
+        NoCoolingCase{"BelowAirconPullIn", 27.99f, {2, 0}, 22.0f, noCoolingModeState},
+        NoCoolingCase{"NoUnitInstalled", 30.0f, {0, 0}, 22.0f, noCoolingModeState},
+        NoCoolingCase{"FreeAirOptionByteTwo", 30.0f, {2, 2}, 22.0f, noCoolingModeState},
         // coolingPullIn above aircon1PullIn: the aircon test needs useFreeAir 0.
-        NoCoolingCase{"FreeAirWithCoolingPullInAboveAircon", 30.0f, 2, 1, 35.0f,
-                      noCoolingModeState},
-        NoCoolingCase{"InternalNotANumber", kNaN, 2, 0, 22.0f, noCoolingModeState}),
+        NoCoolingCase{
+            "FreeAirWithCoolingPullInAboveAircon", 30.0f, {2, 1}, 35.0f, noCoolingModeState},
+        NoCoolingCase{"InternalNotANumber", kNaN, {2, 0}, 22.0f, noCoolingModeState}),
     RowName());
 
 struct SwitchOffCase {
@@ -301,22 +286,19 @@ struct SwitchOffCase {
   std::vector<Actuations> passes;
 };
 
-using NoCoolingSwitchOffTest = TableTest<ControllerTest, SwitchOffCase>;
+using NoCoolingSwitchOffTest = TableTest<NoCoolingStepTest, SwitchOffCase>;
 
 // Both units are off after at most two no-cooling passes; with rotation the
 // first pass hands the first role over, and the second pass switches it off.
 TEST_P(NoCoolingSwitchOffTest, BothUnitsAreOffWithinTwoPasses) {
-  const SwitchOffCase& c = GetParam();
-  rig.startIn(noCoolingModeState);
-  ControllerSettings settings;
-  settings.airconRotation = c.airconRotation;
+  settings.airconRotation = row.airconRotation;
   settings.apply();
-  lastAirconOff = c.lastAirconOff;
+  lastAirconOff = row.lastAirconOff;
   ControllerRig::markUnitOn(1);
   ControllerRig::markUnitOn(2);
   ControllerRig::setTemperatures(10.0f, kOutside);
   std::vector<Actuations> passes = rig.passes(3);
-  EXPECT_EQ(passes, c.passes);
+  EXPECT_EQ(passes, row.passes);
   EXPECT_EQ(aircon1, 0);
   EXPECT_EQ(aircon2, 0);
 }

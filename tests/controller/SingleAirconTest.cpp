@@ -6,7 +6,6 @@
 // two units; ramp-down Value 30 (a step every 3 passes).
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -15,22 +14,7 @@
 
 namespace {
 
-const float kNaN = std::numeric_limits<float>::quiet_NaN();
-
-class SingleAirconTest : public ControllerTest {
- protected:
-  void SetUp() override {
-    ControllerTest::SetUp();
-    rig.startIn(aircon1CoolingModeState);
-    settings.apply();
-  }
-  // Past the first step, with the first unit running.
-  static void running() {
-    AirCon1timerLoop = 1;
-    ControllerRig::markUnitOn(1);
-  }
-  ControllerSettings settings;
-};
+using SingleAirconTest = ModeTest<aircon1CoolingModeState>;
 
 // The first step switches the first unit on, starts its minimum run time
 // afresh (a flag left by an earlier run is cleared) and the fan ramp, and
@@ -58,57 +42,13 @@ TEST_F(SingleAirconTest, LaterStepsKeepOnlyTheFirstUnitRunning) {
   EXPECT_EQ(rig.pass(), Actuations{"fan 0"});
 }
 
-// ---- Ramp-down ------------------------------------------------------------------
-
-struct RampCase {
-  const char* name;
-  uint8_t useFreeAir;
-  float fanBefore;
-  uint32_t rampValue;
-  std::vector<std::string> fanWrites;
-};
-
-using SingleAirconRampTest = TableTest<SingleAirconTest, RampCase>;
-
-// Entered with the ramp flag already raised (the pre-aircon run's timer ran
-// out), the fan moves one step in the first pass and one step at each expiry
-// of the ramp timer after that.
-TEST_P(SingleAirconRampTest, RampsTheFanDown) {
-  const RampCase& c = GetParam();
-  settings.useFreeAir = c.useFreeAir;
-  settings.fanRampDownTimeValue = c.rampValue;
-  settings.apply();
-  fanSpeedPercent = c.fanBefore;
-  fanRampDownTimeFlag = set;
-  ControllerRig::setTemperatures(27.0f, 30.0f);
-  EXPECT_EQ(lastFanWrites(rig.passes(static_cast<int>(c.fanWrites.size()))), c.fanWrites);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, SingleAirconRampTest,
-    ::testing::Values(
-        RampCase{"From35",
-                 1,
-                 35.0f,
-                 30,
-                 {"fan 25", "fan 25", "fan 25", "fan 15", "fan 15", "fan 15", "fan 5", "fan 5",
-                  "fan 5", "fan 0", "fan 0", "fan 0", "fan 0"}},
-        RampCase{"From10", 1, 10.0f, 30, {"fan 0", "fan 0", "fan 0", "fan 0", "fan 0"}},
-        RampCase{"AboveFull", 1, 150.0f, 30, {"fan 0", "fan 0", "fan 0", "fan 0"}},
-        // A Value below 10 loads 0: one step from the raised flag, then none.
-        RampCase{"ValueBelowTen", 1, 35.0f, 9, {"fan 25", "fan 25", "fan 25", "fan 25", "fan 25"}},
-        RampCase{"WithoutFreeAir", 0, 35.0f, 30, {"fan 35", "fan 35", "fan 35", "fan 35"}},
-        RampCase{"FreeAirByteTwo", 2, 35.0f, 30, {"fan 35", "fan 35", "fan 35", "fan 35"}}),
-    RowName());
-
 // ---- Hand-over ------------------------------------------------------------------
 
 struct HandOverCase {
   const char* name;
   float internal;
   float external;
-  uint8_t numberOfAircons;
-  uint8_t useFreeAir;
+  Units units;
   eCoolingModeState next;
 };
 
@@ -118,10 +58,7 @@ using SingleAirconHandOverTest = TableTest<SingleAirconTest, HandOverCase>;
 // unit is switched on the way, and the fan only changes for free air at
 // full speed.
 TEST_P(SingleAirconHandOverTest, FirstMatchingRuleApplies) {
-  const HandOverCase& c = GetParam();
-  settings.numberOfAircons = c.numberOfAircons;
-  settings.useFreeAir = c.useFreeAir;
-  settings.apply();
+  settings.apply(row.units);
   running();
   aircon1MinimumTimeOutFlag = set;
   aircon2MinimumTimeOutFlag = set;
@@ -129,17 +66,17 @@ TEST_P(SingleAirconHandOverTest, FirstMatchingRuleApplies) {
   // Raised by an earlier run-on that ran out during this mode.
   airconRunTimeAfterDropOutFlag = set;
   fanSpeedPercent = 0.0f;
-  ControllerRig::setTemperatures(c.internal, c.external);
+  ControllerRig::setTemperatures(row.internal, row.external);
 
   Actuations actuations = rig.pass();
 
-  EXPECT_EQ(coolState, c.next);
+  EXPECT_EQ(coolState, row.next);
   EXPECT_EQ(switchesOnly(actuations), Actuations{}) << "a hand-over switches no unit";
   EXPECT_EQ(AirCon1timerLoop, 1u);
   const bool fullFreeAir =
-      c.next == freeAirCoolingModeState && c.external < 28.0f && c.internal >= 25.0f;
+      row.next == freeAirCoolingModeState && row.external < 28.0f && row.internal >= 25.0f;
   EXPECT_EQ(fanSpeedPercent, fullFreeAir ? 100.0f : 0.0f);
-  switch (c.next) {
+  switch (row.next) {
     case aircon2CoolingModeState:
       EXPECT_EQ(aircon2RunTimeRegister, settings.aircon2MinimumRunTimeValue);
       EXPECT_EQ(aircon2MinimumTimeOutFlag, clear);
@@ -171,23 +108,23 @@ const auto kNone = noCoolingModeState;
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SingleAirconHandOverTest,
-    ::testing::Values(HandOverCase{"AtSecondPullIn", 32.0f, 30.0f, 2, 1, kTwo},
-                      HandOverCase{"SecondUnitBeatsFreeAir", 32.0f, 20.0f, 2, 1, kTwo},
-                      HandOverCase{"ThreeUnitsCountAsMore", 35.0f, 30.0f, 3, 0, kTwo},
-                      HandOverCase{"OneUnitNeverAddsTheSecond", 32.0f, 30.0f, 1, 1, kSingle},
-                      HandOverCase{"OneUnitCoolOutsideGoesFreeAir", 32.0f, 20.0f, 1, 1, kFree},
-                      HandOverCase{"JustBelowSecondPullInStays", 31.99f, 30.0f, 2, 1, kSingle},
-                      HandOverCase{"CoolOutsideAtDropOutGoesFreeAir", 25.0f, 20.0f, 2, 1, kFree},
-                      HandOverCase{"OutsideAtFirstPullInStays", 27.0f, 28.0f, 2, 1, kSingle},
-                      HandOverCase{"BelowDropOutGoesFreeAir", 24.99f, 30.0f, 2, 1, kFree},
-                      HandOverCase{"BelowDropOutCoolOutsideGoesFreeAir", 24.99f, 20.0f, 2, 1,
-                                   kFree},
-                      HandOverCase{"BelowDropOutWithoutFreeAirEnds", 24.99f, 20.0f, 2, 0, kNone},
-                      HandOverCase{"BelowDropOutFreeAirByteTwoEnds", 24.99f, 20.0f, 2, 2, kNone},
-                      HandOverCase{"AboveDropOutWithoutFreeAirStays", 27.0f, 20.0f, 2, 0, kSingle},
-                      HandOverCase{"InternalNotANumberStays", kNaN, 20.0f, 2, 1, kSingle},
-                      HandOverCase{"ExternalNotANumberStays", 27.0f, kNaN, 2, 1, kSingle},
-                      HandOverCase{"ExternalNotANumberBelowDropOut", 24.0f, kNaN, 2, 1, kFree}),
+    ::testing::Values(
+        HandOverCase{"AtSecondPullIn", 32.0f, 30.0f, {2, 1}, kTwo},
+        HandOverCase{"SecondUnitBeatsFreeAir", 32.0f, 20.0f, {2, 1}, kTwo},
+        HandOverCase{"ThreeUnitsCountAsMore", 35.0f, 30.0f, {3, 0}, kTwo},
+        HandOverCase{"OneUnitNeverAddsTheSecond", 32.0f, 30.0f, {1, 1}, kSingle},
+        HandOverCase{"OneUnitCoolOutsideGoesFreeAir", 32.0f, 20.0f, {1, 1}, kFree},
+        HandOverCase{"JustBelowSecondPullInStays", 31.99f, 30.0f, {2, 1}, kSingle},
+        HandOverCase{"CoolOutsideAtDropOutGoesFreeAir", 25.0f, 20.0f, {2, 1}, kFree},
+        HandOverCase{"OutsideAtFirstPullInStays", 27.0f, 28.0f, {2, 1}, kSingle},
+        HandOverCase{"BelowDropOutGoesFreeAir", 24.99f, 30.0f, {2, 1}, kFree},
+        HandOverCase{"BelowDropOutCoolOutsideGoesFreeAir", 24.99f, 20.0f, {2, 1}, kFree},
+        HandOverCase{"BelowDropOutWithoutFreeAirEnds", 24.99f, 20.0f, {2, 0}, kNone},
+        HandOverCase{"BelowDropOutFreeAirByteTwoEnds", 24.99f, 20.0f, {2, 2}, kNone},
+        HandOverCase{"AboveDropOutWithoutFreeAirStays", 27.0f, 20.0f, {2, 0}, kSingle},
+        HandOverCase{"InternalNotANumberStays", kNaN, 20.0f, {2, 1}, kSingle},
+        HandOverCase{"ExternalNotANumberStays", 27.0f, kNaN, {2, 1}, kSingle},
+        HandOverCase{"ExternalNotANumberBelowDropOut", 24.0f, kNaN, {2, 1}, kFree}),
     RowName());
 
 // Before the minimum run time is over the mode never hands over; it does in
@@ -224,7 +161,7 @@ TEST_P(SingleAirconLeftFlagTest, ANewRunLastsItsMinimumRunTime) {
   settings.useFreeAir = 0;
   settings.aircon1MinimumRunTimeValue = 6;
   settings.apply();
-  coolState = GetParam().before;
+  coolState = row.before;
   // The earlier run is over and its minimum run time ran out; the unit was
   // switched off by no cooling.
   aircon1MinimumTimeOutFlag = set;

@@ -6,7 +6,6 @@
 // passes).
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -15,23 +14,7 @@
 
 namespace {
 
-const float kNaN = std::numeric_limits<float>::quiet_NaN();
-
-class TwoAirconTest : public ControllerTest {
- protected:
-  void SetUp() override {
-    ControllerTest::SetUp();
-    rig.startIn(aircon2CoolingModeState);
-    settings.apply();
-  }
-  // Past the first step, both units running.
-  static void running() {
-    AirCon2timerLoop = 1;
-    ControllerRig::markUnitOn(1);
-    ControllerRig::markUnitOn(2);
-  }
-  ControllerSettings settings;
-};
+using TwoAirconTest = ModeTest<aircon2CoolingModeState>;
 
 // Entered while the fan still ramps down after free air: both units start
 // and the fan stops in the same pass.
@@ -64,14 +47,13 @@ using TwoAirconHandBackTest = TableTest<TwoAirconTest, HandBackCase>;
 // drop-out switches the second unit off and continues single-aircon cooling
 // without a first step of its own.
 TEST_P(TwoAirconHandBackTest, HandsBackBelowTheSecondDropOut) {
-  const HandBackCase& c = GetParam();
   running();
-  aircon2MinimumTimeOutFlag = c.minimumRunOver ? set : clear;
+  aircon2MinimumTimeOutFlag = row.minimumRunOver ? set : clear;
   aircon1MinimumTimeOutFlag = set;
-  ControllerRig::setTemperatures(c.internal, 15.0f);
+  ControllerRig::setTemperatures(row.internal, 15.0f);
   Actuations actuations = rig.pass();
   EXPECT_EQ(AirCon2timerLoop, 1u);
-  if (c.handsBack) {
+  if (row.handsBack) {
     EXPECT_EQ(actuations, (Actuations{"ac2 off", "fan 0"}));
     EXPECT_EQ(coolState, aircon1CoolingModeState);
     EXPECT_EQ(aircon1RunTimeRegister, settings.aircon1MinimumRunTimeValue);
@@ -91,23 +73,6 @@ INSTANTIATE_TEST_SUITE_P(Table, TwoAirconHandBackTest,
                                            HandBackCase{"MinimumRunGoingOn", false, 10.0f, false},
                                            HandBackCase{"InternalNotANumber", true, kNaN, false}),
                          RowName());
-
-// The ramp runs here whatever useFreeAir says; at 0 it clears the flag and
-// is not restarted.
-TEST_F(TwoAirconTest, RampsDownWithoutFreeAirAndStopsAtZero) {
-  settings.useFreeAir = 0;
-  settings.apply();
-  running();
-  fanSpeedPercent = 30.0f;
-  fanRampDownTimeFlag = set;
-  ControllerRig::setTemperatures(30.0f, 15.0f);
-  EXPECT_EQ(lastFanWrites(rig.passes(7)),
-            (std::vector<std::string>{"fan 20", "fan 20", "fan 20", "fan 10", "fan 10", "fan 10",
-                                      "fan 0"}));
-  EXPECT_EQ(fanRampDownTimeRegister, 0u) << "from 10 the ramp ends without a restart";
-  EXPECT_EQ(fanRampDownTimeFlag, clear);
-  EXPECT_EQ(lastFanWrites(rig.passes(3)), std::vector<std::string>(3, "fan 0"));
-}
 
 // With rotation, the hand-back switches off the unit in the second role and
 // leaves the first role where it is.

@@ -1,5 +1,8 @@
 #include "ExplorerTable.h"
 
+#include <cstddef>
+#include <iterator>
+
 ExplorerSettings baseExplorerSettings() {
   ExplorerSettings s;
   s.numberOfAircons = 2;
@@ -31,34 +34,39 @@ ExplorerSettings baseExplorerSettings() {
 
 namespace {
 
+// The settings that a row's options and timers set, column by column.
+constexpr uint8_t ExplorerSettings::*kOptionColumns[] = {
+    &ExplorerSettings::numberOfAircons, &ExplorerSettings::airconRotation,
+    &ExplorerSettings::useFreeAir, &ExplorerSettings::useFanInHiTemp};
+constexpr uint32_t ExplorerSettings::*kTimerColumns[] = {
+    &ExplorerSettings::aircon1MinimumRunTimeValue,
+    &ExplorerSettings::aircon2MinimumRunTimeValue,
+    &ExplorerSettings::airconRunTimeAfterDropOutValue,
+    &ExplorerSettings::fanMinimumRunTimePreCoolingValue,
+    &ExplorerSettings::fanMinimumRunTimePreAirconValue,
+    &ExplorerSettings::fanRampDownTimeValue,
+    &ExplorerSettings::fanRampUpTimeValue};
+
 struct Row {
   const char* name;
-  uint8_t units;
-  uint8_t rotation;
-  uint8_t freeAir;
-  uint8_t fanBand;
-  uint32_t minimumRun1;
-  uint32_t minimumRun2;
-  uint32_t runOn;
-  uint32_t preCooling;
-  uint32_t preAircon;
-  uint32_t rampDown;  // Value; below 10 the ramp never steps
-  uint32_t rampUp;
-  uint32_t minimumOff;  // the bridge's hold, passes
-  bool quick;           // also in the sanitizer builds' table
+  uint8_t options[std::size(kOptionColumns)];
+  uint32_t timers[std::size(kTimerColumns)];  // ramp Values below 10 never step
+  uint32_t minimumOff;                        // the bridge's hold, passes
+  bool quick;                                 // also in the sanitizer builds' table
 };
 
+// Columns: name, {units, rotation, free air, fan band}, {minimum runs 1 and
+// 2, run-on, pre-cooling, pre-aircon, ramp down, ramp up}, minimum off, quick.
 // clang-format off
 const Row kRows[] = {
-  // name                          units rot free band run1 run2 on pre preAc down up  off quick
-  {"one-unit",                       1,   0,  0,   0,   3,   1,   1,  1,  1,   20,  20, 2, true},
-  {"two-units-rotating",             2,   1,  0,   0,   2,   3,   1,  1,  1,   20,   9, 3, true},
-  {"one-unit-free-air-long-run-on",  1,   0,  1,   1,   2,   1,   3,  1,  2,    9,  20, 2, false},
-  {"two-units-free-air-short-run-on",2,   0,  1,   0,   2,   2,   1,  2,  1,   20,   9, 3, false},
-  {"two-units-rotating-free-air",    2,   1,  1,   1,   2,   2,   2,  2,  1,   20,  20, 2, false},
-  {"two-units-rotating-long-run-on", 2,   1,  1,   0,   1,   2,   3,  1,  2,    9,   9, 1, true},
-  {"one-unit-rotation-band-run-on-1",1,   1,  1,   1,   3,   1,   1,  3,  1,   20,   9, 3, false},
-  {"two-units-band-run-on-1",        2,   0,  1,   1,   1,   3,   1,  3,  2,    9,  20, 2, false},
+  {"one-unit",                        {1, 0, 0, 0}, {3, 1, 1, 1, 1, 20, 20}, 2, true},
+  {"two-units-rotating",              {2, 1, 0, 0}, {2, 3, 1, 1, 1, 20,  9}, 3, true},
+  {"one-unit-free-air-long-run-on",   {1, 0, 1, 1}, {2, 1, 3, 1, 2,  9, 20}, 2, false},
+  {"two-units-free-air-short-run-on", {2, 0, 1, 0}, {2, 2, 1, 2, 1, 20,  9}, 3, false},
+  {"two-units-rotating-free-air",     {2, 1, 1, 1}, {2, 2, 2, 2, 1, 20, 20}, 2, false},
+  {"two-units-rotating-long-run-on",  {2, 1, 1, 0}, {1, 2, 3, 1, 2,  9,  9}, 1, true},
+  {"one-unit-rotation-band-run-on-1", {1, 1, 1, 1}, {3, 1, 1, 3, 1, 20,  9}, 3, false},
+  {"two-units-band-run-on-1",         {2, 0, 1, 1}, {1, 3, 1, 3, 2,  9, 20}, 2, false},
 };
 // clang-format on
 
@@ -74,17 +82,12 @@ std::vector<ExplorerConfig> explorerTable(bool quick) {
     config.name = row.name;
     ExplorerSettings& s = config.settings;
     s = baseExplorerSettings();
-    s.numberOfAircons = row.units;
-    s.airconRotation = row.rotation;
-    s.useFreeAir = row.freeAir;
-    s.useFanInHiTemp = row.fanBand;
-    s.aircon1MinimumRunTimeValue = row.minimumRun1;
-    s.aircon2MinimumRunTimeValue = row.minimumRun2;
-    s.airconRunTimeAfterDropOutValue = row.runOn;
-    s.fanMinimumRunTimePreCoolingValue = row.preCooling;
-    s.fanMinimumRunTimePreAirconValue = row.preAircon;
-    s.fanRampDownTimeValue = row.rampDown;
-    s.fanRampUpTimeValue = row.rampUp;
+    for (std::size_t i = 0; i < std::size(kOptionColumns); ++i) {
+      s.*kOptionColumns[i] = row.options[i];
+    }
+    for (std::size_t i = 0; i < std::size(kTimerColumns); ++i) {
+      s.*kTimerColumns[i] = row.timers[i];
+    }
     config.minimumOffPasses = row.minimumOff;
     config.requiredRestPasses = row.minimumOff;
     table.push_back(config);
