@@ -47,6 +47,7 @@
 
 #include "Globals.h"
 #include "controllerSnapshot.h"
+#include "frigel.h"
 #include "LogCapture.h"
 #include "supervisorLog.h"
 
@@ -57,6 +58,13 @@
 //   "ac3 absent"         the unit is not set up
 //   "fan 100"            a fan write, the value printed with %g
 using Actuations = std::vector<std::string>;
+
+// The modes, for short in tables.
+const auto kNone = noCoolingModeState;
+const auto kFree = freeAirCoolingModeState;
+const auto kSingle = aircon1CoolingModeState;
+const auto kTwo = aircon2CoolingModeState;
+const auto kEmergency = emergencyCoolingModeState;
 
 // A temperature probe's reading when it has none.
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
@@ -110,6 +118,17 @@ class ControllerRig {
   Actuations pass();
   // `count` passes; their actuations, one entry per pass.
   std::vector<Actuations> passes(int count);
+
+  // `count` passes; the value of `variable` after each.
+  template <typename T>
+  std::vector<T> watch(int count, const T& variable) {
+    std::vector<T> values;
+    for (int i = 0; i < count; ++i) {
+      pass();
+      values.push_back(variable);
+    }
+    return values;
+  }
 
   // The actuations logged since the last pass or take, e.g. after calling a
   // role operation directly.
@@ -176,9 +195,27 @@ class ModeTest : public ControllerTest {
     rig.startIn(Mode);
     settings.apply();
   }
-  // Past the mode's first step, its units running (see runningPastFirstStep).
-  static void running() { ControllerRig::runningPastFirstStep(Mode); }
+  // Past the mode's first step, its units running (see runningPastFirstStep);
+  // in single- and two-aircon cooling, with `minimumRunOver`, also past the
+  // minimum run time of the unit the mode started.
+  static void running(bool minimumRunOver = false) {
+    ControllerRig::runningPastFirstStep(Mode);
+    if (minimumRunOver) {
+      (Mode == aircon1CoolingModeState ? aircon1MinimumTimeOutFlag : aircon2MinimumTimeOutFlag) =
+          set;
+    }
+  }
   ControllerSettings settings;
+};
+
+// A row of a table of hand-overs: in the mode under test, with these units
+// and temperatures, the mode that comes next.
+struct HandOverCase {
+  const char* name;
+  Units units;
+  float internal;
+  eCoolingModeState next;
+  float external = 15.0f;
 };
 
 // A parameterised test over a table of `Case` rows on the fixture `Base`;
@@ -192,6 +229,18 @@ class TableTest : public Base, public ::testing::WithParamInterface<Case> {
 // Runs the current test in a fresh process when a controller pass has
 // already run in this one. True in the parent, which must then return.
 bool rerunInFreshProcess();
+
+// A table of hand-overs out of `Mode`: the row's units are applied and its
+// temperatures set before the test.
+template <eCoolingModeState Mode>
+class HandOverTest : public TableTest<ModeTest<Mode>, HandOverCase> {
+ protected:
+  void SetUp() override {
+    ModeTest<Mode>::SetUp();
+    this->settings.apply(this->row.units);
+    ControllerRig::setTemperatures(this->row.internal, this->row.external);
+  }
+};
 
 #define FRIGEL_NEEDS_FRESH_CONTROLLER() \
   do {                                  \

@@ -71,24 +71,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- Drop-out -----------------------------------------------------------------
 
-struct DropOutCase {
-  const char* name;
-  Units units;
-  float internal;
-  eCoolingModeState next;
-};
-
-using EmergencyDropOutTest = TableTest<EmergencyTest, DropOutCase>;
+using EmergencyDropOutTest = HandOverTest<emergencyCoolingModeState>;
 
 // The first emergency pass makes no drop-out test; from the second on, a
 // temperature below the drop-out leaves for the mode that suits the units,
 // with the fan and the units left as they are.
 TEST_P(EmergencyDropOutTest, LeavesFromTheSecondPassOn) {
-  settings.apply(row.units);
   fanSpeedPercent = 70.0f;
   freeAirTimerLoop = 3;
   AirCon1timerLoop = AirCon2timerLoop = 1;
-  ControllerRig::setTemperatures(row.internal, 15.0f);
   rig.pass();
   EXPECT_EQ(coolState, emergencyCoolingModeState);
   EXPECT_EQ(freeAirTimerLoop + AirCon1timerLoop + AirCon2timerLoop, 0u)
@@ -105,15 +96,14 @@ TEST_P(EmergencyDropOutTest, LeavesFromTheSecondPassOn) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, EmergencyDropOutTest,
-    ::testing::Values(DropOutCase{"TwoUnits", {2, 1}, 35.99f, aircon2CoolingModeState},
-                      DropOutCase{"ThreeUnits", {3, 0}, 30.0f, aircon2CoolingModeState},
-                      DropOutCase{"OneUnit", {1, 1}, 30.0f, aircon1CoolingModeState},
-                      DropOutCase{"NoUnitsFreeAir", {0, 1}, 30.0f, freeAirCoolingModeState},
-                      DropOutCase{"NoUnitsNoFreeAir", {0, 0}, 30.0f, noCoolingModeState},
-                      DropOutCase{"NoUnitsFreeAirByteTwo", {0, 2}, 30.0f, noCoolingModeState},
-                      DropOutCase{"AtDropOutStays", {2, 1}, 36.0f, emergencyCoolingModeState},
-                      DropOutCase{
-                          "InternalNotANumberStays", {2, 1}, kNaN, emergencyCoolingModeState}),
+    ::testing::Values(HandOverCase{"TwoUnits", {2, 1}, 35.99f, kTwo},
+                      HandOverCase{"ThreeUnits", {3, 0}, 30.0f, kTwo},
+                      HandOverCase{"OneUnit", {1, 1}, 30.0f, kSingle},
+                      HandOverCase{"NoUnitsFreeAir", {0, 1}, 30.0f, kFree},
+                      HandOverCase{"NoUnitsNoFreeAir", {0, 0}, 30.0f, kNone},
+                      HandOverCase{"NoUnitsFreeAirByteTwo", {0, 2}, 30.0f, kNone},
+                      HandOverCase{"AtDropOutStays", {2, 1}, 36.0f, kEmergency},
+                      HandOverCase{"InternalNotANumberStays", {2, 1}, kNaN, kEmergency}),
     RowName());
 
 // ---- Fan ramps ----------------------------------------------------------------
@@ -145,37 +135,11 @@ TEST_F(EmergencyTest, PullInRampWithValueBelowTenNeverMovesTheFan) {
 
 // ---- Fan band -----------------------------------------------------------------
 
-struct BandStartCase {
-  const char* name;
-  float internal;
-  uint8_t bandBefore;
-  uint8_t bandAfter;
-};
-
-using EmergencyBandStartTest = TableTest<EmergencyTest, BandStartCase>;
-
-// The first emergency pass sets the band from the temperature; between the
-// edges the band keeps what the previous emergency left.
-TEST_P(EmergencyBandStartTest, FirstPassPicksTheBand) {
-  extraHighTempFanMode = row.bandBefore;
-  ControllerRig::setTemperatures(row.internal, 15.0f);
-  EXPECT_EQ(rig.pass(), Actuations{"fan 0"}) << "no unit is switched in the first pass";
-  EXPECT_EQ(extraHighTempFanMode, row.bandAfter);
-  EXPECT_EQ(emergencytimerLoop, 1u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, EmergencyBandStartTest,
-                         ::testing::Values(BandStartCase{"AtTopEdge", 45.0f, 3, 0},
-                                           BandStartCase{"BelowBottomEdge", 42.99f, 0, 1},
-                                           BandStartCase{"AtBottomEdgeKeeps", 43.0f, 3, 3},
-                                           BandStartCase{"BetweenKeepsStartValue", 44.0f, 0, 0},
-                                           BandStartCase{"NotANumberKeeps", kNaN, 2, 2}),
-                         RowName());
-
-struct BandStepCase {
+struct BandCase {
   const char* name;
   Units units;
   uint8_t useFanInHiTemp;
+  bool firstPass;  // the first emergency pass, or a later one
   uint8_t bandBefore;
   float internal;
   uint8_t bandAfter;
@@ -183,36 +147,50 @@ struct BandStepCase {
   uint32_t rampUpRegister;
 };
 
-using EmergencyBandStepTest = TableTest<EmergencyTest, BandStepCase>;
+using EmergencyBandTest = TableTest<EmergencyTest, BandCase>;
 
-// The band only chooses which ramp timer runs: both registers start at 7
-// (6 after the pass's count-down) unless the band restarts or cancels them.
-TEST_P(EmergencyBandStepTest, ChoosesTheRunningRampTimer) {
+// The first emergency pass sets the band from the temperature, and between
+// the edges keeps what the previous emergency left; it switches no unit. A
+// later pass steps the band, which only chooses the ramp timer that runs:
+// both registers start at 7 (6 after the pass's count-down) unless the band
+// restarts or cancels them.
+TEST_P(EmergencyBandTest, PicksTheBandAndItsRampTimer) {
   settings.useFanInHiTemp = row.useFanInHiTemp;
   settings.apply(row.units);
-  emergencytimerLoop = 1;
+  emergencytimerLoop = row.firstPass ? 0 : 1;
   extraHighTempFanMode = row.bandBefore;
-  fanRampDownTimeRegister = 7;
-  fanRampUpTimeRegister = 7;
+  fanRampDownTimeRegister = fanRampUpTimeRegister = 7;
   ControllerRig::setTemperatures(row.internal, 15.0f);
-  rig.pass();
+  Actuations actuations = rig.pass();
   EXPECT_EQ(extraHighTempFanMode, row.bandAfter);
   EXPECT_EQ(fanRampDownTimeRegister, row.rampDownRegister);
   EXPECT_EQ(fanRampUpTimeRegister, row.rampUpRegister);
+  EXPECT_EQ(emergencytimerLoop, 1u);
+  if (row.firstPass) {
+    EXPECT_EQ(actuations, Actuations{"fan 0"}) << "no unit is switched in the first pass";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, EmergencyBandStepTest,
-    ::testing::Values(BandStepCase{"HotStartsRampUp", {2, 1}, 1, 0, 44.0f, 2, 0, 3},
-                      BandStepCase{"CoolStartsRampDown", {2, 1}, 1, 1, 44.0f, 3, 3, 0},
-                      BandStepCase{"RampingUpBelowBottom", {2, 1}, 1, 2, 42.99f, 1, 6, 6},
-                      BandStepCase{"RampingUpAtBottom", {2, 1}, 1, 2, 43.0f, 2, 6, 6},
-                      BandStepCase{"RampingDownAtTop", {2, 1}, 1, 3, 45.0f, 0, 6, 6},
-                      BandStepCase{"RampingDownBelowTop", {2, 1}, 1, 3, 44.99f, 3, 6, 6},
-                      BandStepCase{"NotANumberKeeps", {2, 1}, 1, 2, kNaN, 2, 6, 6},
-                      BandStepCase{"OffWithoutFreeAir", {2, 0}, 1, 0, 44.0f, 0, 6, 6},
-                      BandStepCase{"OffWithOptionByteTwo", {2, 1}, 2, 0, 44.0f, 0, 6, 6},
-                      BandStepCase{"OffWithoutUnits", {0, 1}, 1, 0, 44.0f, 0, 6, 6}),
+    Table, EmergencyBandTest,
+    ::testing::Values(BandCase{"FirstPassAtTopEdge", {2, 1}, 1, true, 3, 45.0f, 0, 6, 6},
+                      BandCase{"FirstPassBelowBottomEdge", {2, 1}, 1, true, 0, 42.99f, 1, 6, 6},
+                      BandCase{"FirstPassAtBottomEdgeKeeps", {2, 1}, 1, true, 3, 43.0f, 3, 6, 6},
+                      BandCase{
+                          "FirstPassBetweenKeepsStartValue", {2, 1}, 1, true, 0, 44.0f, 0, 6, 6},
+                      BandCase{"FirstPassNotANumberKeeps", {2, 1}, 1, true, 2, kNaN, 2, 6, 6},
+                      // The first pass sets the band whatever the option says.
+                      BandCase{"FirstPassWithoutTheBand", {2, 1}, 0, true, 0, 45.0f, 0, 6, 6},
+                      BandCase{"HotStartsRampUp", {2, 1}, 1, false, 0, 44.0f, 2, 0, 3},
+                      BandCase{"CoolStartsRampDown", {2, 1}, 1, false, 1, 44.0f, 3, 3, 0},
+                      BandCase{"RampingUpBelowBottom", {2, 1}, 1, false, 2, 42.99f, 1, 6, 6},
+                      BandCase{"RampingUpAtBottom", {2, 1}, 1, false, 2, 43.0f, 2, 6, 6},
+                      BandCase{"RampingDownAtTop", {2, 1}, 1, false, 3, 45.0f, 0, 6, 6},
+                      BandCase{"RampingDownBelowTop", {2, 1}, 1, false, 3, 44.99f, 3, 6, 6},
+                      BandCase{"NotANumberKeeps", {2, 1}, 1, false, 2, kNaN, 2, 6, 6},
+                      BandCase{"OffWithoutFreeAir", {2, 0}, 1, false, 0, 44.0f, 0, 6, 6},
+                      BandCase{"OffWithOptionByteTwo", {2, 1}, 2, false, 0, 44.0f, 0, 6, 6},
+                      BandCase{"OffWithoutUnits", {0, 1}, 1, false, 0, 44.0f, 0, 6, 6}),
     RowName());
 
 // At the first emergency since start the band is still 0: between the edges

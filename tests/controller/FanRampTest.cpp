@@ -56,10 +56,6 @@ TEST_P(FanRampTest, StepsAtEachExpiry) {
   EXPECT_EQ(fanRampUpTimeRegister, 0u);
 }
 
-const auto kEmergency = emergencyCoolingModeState;
-const auto kSingle = aircon1CoolingModeState;
-const auto kTwo = aircon2CoolingModeState;
-
 const RampCase kRamps[] = {
     {"EmergencyDownFrom35", kEmergency, 1, 35.0f, false, 30, {{25, 3}, {15, 3}, {5, 3}, {0, 3}}},
     {"EmergencyDownWithoutFreeAir", kEmergency, 0, 15.0f, false, 30, {{5, 3}, {0, 2}}},

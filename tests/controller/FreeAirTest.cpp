@@ -74,13 +74,8 @@ TEST_F(FreeAirTest, PreCoolingRunLastsItsDuration) {
   settings.fanMinimumRunTimePreCoolingValue = 5;
   settings.apply();
   ControllerRig::setTemperatures(25.0f, 15.0f);
-  std::vector<uint32_t> steps;
-  for (int i = 0; i < 7; ++i) {
-    rig.pass();
-    steps.push_back(freeAirTimerLoop);
-  }
   // Loaded in pass 1, expires in pass 6; at full speed there is no step up.
-  EXPECT_EQ(steps, (std::vector<uint32_t>{1, 1, 1, 1, 1, 2, 2}));
+  EXPECT_EQ(rig.watch(7, freeAirTimerLoop), (std::vector<uint32_t>{1, 1, 1, 1, 1, 2, 2}));
 }
 
 TEST_F(FreeAirTest, PreCoolingRunEndingAtFirstPullInCallsAnAircon) {
@@ -143,10 +138,6 @@ TEST_P(FreeAirRegulateTest, OneRegulationStep) {
   EXPECT_EQ(fanMinimumRunTimePreAirconRegister,
             row.step == 5 ? settings.fanMinimumRunTimePreAirconValue : 0u);
 }
-
-const auto kFree = freeAirCoolingModeState;
-const auto kNone = noCoolingModeState;
-const auto kSingle = aircon1CoolingModeState;
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FreeAirRegulateTest,

@@ -102,12 +102,6 @@ std::vector<float> fanBetween(const Trace& trace, int firstPass, int lastPass) {
                             trace.fanAfter.begin() + lastPass + 1);
 }
 
-const auto kNone = noCoolingModeState;
-const auto kFree = freeAirCoolingModeState;
-const auto kSingle = aircon1CoolingModeState;
-const auto kTwo = aircon2CoolingModeState;
-const auto kEmergency = emergencyCoolingModeState;
-
 // ---- 1. Hot start -------------------------------------------------------------
 // The room is at 45 when the daemon starts and cools by 0.01 per pass down to
 // 20; outside air at 15.

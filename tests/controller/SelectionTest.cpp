@@ -79,47 +79,24 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // At the emergency pull-in: no unit is called in the first pass;
         // the second pass switches unit 2, then unit 1.
-        StartCase{"AtEmergencyPullIn",
-                  40.0f,
-                  {2, 1},
-                  emergencyCoolingModeState,
-                  {kFan0, {"ac2 on", "ac1 on", "fan 0"}}},
-        StartCase{"AtSecondPullIn",
-                  32.0f,
-                  {2, 1},
-                  aircon2CoolingModeState,
-                  {{"ac1 on", "ac2 on", "fan 0"}, kFan0}},
+        StartCase{
+            "AtEmergencyPullIn", 40.0f, {2, 1}, kEmergency, {kFan0, {"ac2 on", "ac1 on", "fan 0"}}},
+        StartCase{"AtSecondPullIn", 32.0f, {2, 1}, kTwo, {{"ac1 on", "ac2 on", "fan 0"}, kFan0}},
         StartCase{"ThreeUnitsAtSecondPullIn",
                   32.0f,
                   {3, 0},
-                  aircon2CoolingModeState,
+                  kTwo,
                   {{"ac1 on", "ac2 on", "fan 0"}, kFan0}},
-        StartCase{"AtSecondPullInWithOneUnit",
-                  35.0f,
-                  {1, 1},
-                  aircon1CoolingModeState,
-                  {{"ac1 on", "fan 0"}, kFan0}},
-        StartCase{"JustBelowSecondPullIn",
-                  31.99f,
-                  {2, 1},
-                  aircon1CoolingModeState,
-                  {{"ac1 on", "fan 0"}, kFan0}},
         StartCase{
-            "AtFirstPullIn", 28.0f, {2, 0}, aircon1CoolingModeState, {{"ac1 on", "fan 0"}, kFan0}},
-        StartCase{"AtFirstPullInWithoutUnitsButFreeAir",
-                  30.0f,
-                  {0, 1},
-                  freeAirCoolingModeState,
-                  {kFan100, kFan100}},
-        StartCase{"AtFirstPullInWithoutUnitsOrFreeAir",
-                  30.0f,
-                  {0, 0},
-                  noCoolingModeState,
-                  {kFan0, kFan0}},
-        StartCase{"AtCoolingPullIn", 22.0f, {2, 1}, freeAirCoolingModeState, {kFan100, kFan100}},
-        StartCase{"JustBelowCoolingPullIn", 21.99f, {2, 1}, noCoolingModeState, {kFan0, kFan0}},
-        StartCase{"FreeAirOptionByteTwo", 25.0f, {2, 2}, noCoolingModeState, {kFan0, kFan0}},
-        StartCase{"InternalNotANumber", kNaN, {2, 1}, noCoolingModeState, {kFan0, kFan0}}),
+            "AtSecondPullInWithOneUnit", 35.0f, {1, 1}, kSingle, {{"ac1 on", "fan 0"}, kFan0}},
+        StartCase{"JustBelowSecondPullIn", 31.99f, {2, 1}, kSingle, {{"ac1 on", "fan 0"}, kFan0}},
+        StartCase{"AtFirstPullIn", 28.0f, {2, 0}, kSingle, {{"ac1 on", "fan 0"}, kFan0}},
+        StartCase{"AtFirstPullInWithoutUnitsButFreeAir", 30.0f, {0, 1}, kFree, {kFan100, kFan100}},
+        StartCase{"AtFirstPullInWithoutUnitsOrFreeAir", 30.0f, {0, 0}, kNone, {kFan0, kFan0}},
+        StartCase{"AtCoolingPullIn", 22.0f, {2, 1}, kFree, {kFan100, kFan100}},
+        StartCase{"JustBelowCoolingPullIn", 21.99f, {2, 1}, kNone, {kFan0, kFan0}},
+        StartCase{"FreeAirOptionByteTwo", 25.0f, {2, 2}, kNone, {kFan0, kFan0}},
+        StartCase{"InternalNotANumber", kNaN, {2, 1}, kNone, {kFan0, kFan0}}),
     RowName());
 
 TEST_F(ControllerTest, FirstPassSelectionIsMadeOnlyOnce) {
@@ -264,19 +241,17 @@ TEST_P(NoCoolingTest, HandsOverAtTheNextPass) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, NoCoolingTest,
-    ::testing::Values(
-        NoCoolingCase{"FreeAirAtCoolingPullIn", 22.0f, {2, 1}, 22.0f, freeAirCoolingModeState},
-        NoCoolingCase{"FreeAirBeatsAircon", 30.0f, {2, 1}, 22.0f, freeAirCoolingModeState},
-        NoCoolingCase{"BelowCoolingPullIn", 21.99f, {2, 1}, 22.0f, noCoolingModeState},
-        NoCoolingCase{
-            "AirconAtPullInWithoutFreeAir", 28.0f, {2, 0}, 22.0f, aircon1CoolingModeState},
-        NoCoolingCase{"BelowAirconPullIn", 27.99f, {2, 0}, 22.0f, noCoolingModeState},
-        NoCoolingCase{"NoUnitInstalled", 30.0f, {0, 0}, 22.0f, noCoolingModeState},
-        NoCoolingCase{"FreeAirOptionByteTwo", 30.0f, {2, 2}, 22.0f, noCoolingModeState},
-        // coolingPullIn above aircon1PullIn: the aircon test needs useFreeAir 0.
-        NoCoolingCase{
-            "FreeAirWithCoolingPullInAboveAircon", 30.0f, {2, 1}, 35.0f, noCoolingModeState},
-        NoCoolingCase{"InternalNotANumber", kNaN, {2, 0}, 22.0f, noCoolingModeState}),
+    ::testing::Values(NoCoolingCase{"FreeAirAtCoolingPullIn", 22.0f, {2, 1}, 22.0f, kFree},
+                      NoCoolingCase{"FreeAirBeatsAircon", 30.0f, {2, 1}, 22.0f, kFree},
+                      NoCoolingCase{"BelowCoolingPullIn", 21.99f, {2, 1}, 22.0f, kNone},
+                      NoCoolingCase{"AirconAtPullInWithoutFreeAir", 28.0f, {2, 0}, 22.0f, kSingle},
+                      NoCoolingCase{"BelowAirconPullIn", 27.99f, {2, 0}, 22.0f, kNone},
+                      NoCoolingCase{"NoUnitInstalled", 30.0f, {0, 0}, 22.0f, kNone},
+                      NoCoolingCase{"FreeAirOptionByteTwo", 30.0f, {2, 2}, 22.0f, kNone},
+                      // coolingPullIn above aircon1PullIn: the aircon test needs useFreeAir 0.
+                      NoCoolingCase{
+                          "FreeAirWithCoolingPullInAboveAircon", 30.0f, {2, 1}, 35.0f, kNone},
+                      NoCoolingCase{"InternalNotANumber", kNaN, {2, 0}, 22.0f, kNone}),
     RowName());
 
 struct SwitchOffCase {

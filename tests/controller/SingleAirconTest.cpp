@@ -44,29 +44,18 @@ TEST_F(SingleAirconTest, LaterStepsKeepOnlyTheFirstUnitRunning) {
 
 // ---- Hand-over ------------------------------------------------------------------
 
-struct HandOverCase {
-  const char* name;
-  float internal;
-  float external;
-  Units units;
-  eCoolingModeState next;
-};
-
-using SingleAirconHandOverTest = TableTest<SingleAirconTest, HandOverCase>;
+using SingleAirconHandOverTest = HandOverTest<aircon1CoolingModeState>;
 
 // With the minimum run time over, the first matching rule hands over; no
 // unit is switched on the way, and the fan only changes for free air at
 // full speed.
 TEST_P(SingleAirconHandOverTest, FirstMatchingRuleApplies) {
-  settings.apply(row.units);
-  running();
-  aircon1MinimumTimeOutFlag = set;
+  running(true);
   aircon2MinimumTimeOutFlag = set;
   fanRampDownTimeFlag = set;
   // Raised by an earlier run-on that ran out during this mode.
   airconRunTimeAfterDropOutFlag = set;
   fanSpeedPercent = 0.0f;
-  ControllerRig::setTemperatures(row.internal, row.external);
 
   Actuations actuations = rig.pass();
 
@@ -101,30 +90,29 @@ TEST_P(SingleAirconHandOverTest, FirstMatchingRuleApplies) {
   }
 }
 
-const auto kSingle = aircon1CoolingModeState;
-const auto kTwo = aircon2CoolingModeState;
-const auto kFree = freeAirCoolingModeState;
-const auto kNone = noCoolingModeState;
-
 INSTANTIATE_TEST_SUITE_P(
     Table, SingleAirconHandOverTest,
     ::testing::Values(
-        HandOverCase{"AtSecondPullIn", 32.0f, 30.0f, {2, 1}, kTwo},
-        HandOverCase{"SecondUnitBeatsFreeAir", 32.0f, 20.0f, {2, 1}, kTwo},
-        HandOverCase{"ThreeUnitsCountAsMore", 35.0f, 30.0f, {3, 0}, kTwo},
-        HandOverCase{"OneUnitNeverAddsTheSecond", 32.0f, 30.0f, {1, 1}, kSingle},
-        HandOverCase{"OneUnitCoolOutsideGoesFreeAir", 32.0f, 20.0f, {1, 1}, kFree},
-        HandOverCase{"JustBelowSecondPullInStays", 31.99f, 30.0f, {2, 1}, kSingle},
-        HandOverCase{"CoolOutsideAtDropOutGoesFreeAir", 25.0f, 20.0f, {2, 1}, kFree},
-        HandOverCase{"OutsideAtFirstPullInStays", 27.0f, 28.0f, {2, 1}, kSingle},
-        HandOverCase{"BelowDropOutGoesFreeAir", 24.99f, 30.0f, {2, 1}, kFree},
-        HandOverCase{"BelowDropOutCoolOutsideGoesFreeAir", 24.99f, 20.0f, {2, 1}, kFree},
-        HandOverCase{"BelowDropOutWithoutFreeAirEnds", 24.99f, 20.0f, {2, 0}, kNone},
-        HandOverCase{"BelowDropOutFreeAirByteTwoEnds", 24.99f, 20.0f, {2, 2}, kNone},
-        HandOverCase{"AboveDropOutWithoutFreeAirStays", 27.0f, 20.0f, {2, 0}, kSingle},
-        HandOverCase{"InternalNotANumberStays", kNaN, 20.0f, {2, 1}, kSingle},
-        HandOverCase{"ExternalNotANumberStays", 27.0f, kNaN, {2, 1}, kSingle},
-        HandOverCase{"ExternalNotANumberBelowDropOut", 24.0f, kNaN, {2, 1}, kFree}),
+        // The second unit, below the emergency pull-in, when there are two or more.
+        HandOverCase{"AtSecondPullIn", {2, 1}, 32.0f, kTwo, 30.0f},
+        HandOverCase{"SecondUnitBeatsFreeAir", {2, 1}, 32.0f, kTwo, 20.0f},
+        HandOverCase{"ThreeUnitsCountAsMore", {3, 0}, 35.0f, kTwo, 30.0f},
+        HandOverCase{"OneUnitNeverAddsTheSecond", {1, 1}, 32.0f, kSingle, 30.0f},
+        HandOverCase{"JustBelowSecondPullInStays", {2, 1}, 31.99f, kSingle, 30.0f},
+        // Outside air cooler than the first pull-in, at or above the drop-out: free air
+        // at full speed.
+        HandOverCase{"CoolOutsideAtDropOutGoesFreeAir", {2, 1}, 25.0f, kFree, 20.0f},
+        HandOverCase{"OneUnitCoolOutsideGoesFreeAir", {1, 1}, 32.0f, kFree, 20.0f},
+        HandOverCase{"OutsideAtFirstPullInStays", {2, 1}, 27.0f, kSingle, 28.0f},
+        HandOverCase{"AboveDropOutWithoutFreeAirStays", {2, 0}, 27.0f, kSingle, 20.0f},
+        HandOverCase{"ExternalNotANumberStays", {2, 1}, 27.0f, kSingle, kNaN},
+        // Below the drop-out: free air, or no cooling without it.
+        HandOverCase{"BelowDropOutGoesFreeAir", {2, 1}, 24.99f, kFree, 30.0f},
+        HandOverCase{"BelowDropOutCoolOutsideGoesFreeAir", {2, 1}, 24.99f, kFree, 20.0f},
+        HandOverCase{"ExternalNotANumberBelowDropOut", {2, 1}, 24.0f, kFree, kNaN},
+        HandOverCase{"BelowDropOutWithoutFreeAirEnds", {2, 0}, 24.99f, kNone, 20.0f},
+        HandOverCase{"BelowDropOutFreeAirByteTwoEnds", {2, 2}, 24.99f, kNone, 20.0f},
+        HandOverCase{"InternalNotANumberStays", {2, 1}, kNaN, kSingle, 20.0f}),
     RowName());
 
 // Before the minimum run time is over the mode never hands over; it does in
@@ -134,14 +122,10 @@ TEST_F(SingleAirconTest, HoldsForTheMinimumRunTime) {
   settings.aircon1MinimumRunTimeValue = 6;
   settings.apply();
   ControllerRig::setTemperatures(10.0f, 10.0f);
-  std::vector<eCoolingModeState> modes;
-  for (int i = 0; i < 8; ++i) {
-    rig.pass();
-    modes.push_back(coolState);
-  }
   // First step in pass 1; expiry, and the hand-over, in pass 7.
-  EXPECT_EQ(modes, (std::vector<eCoolingModeState>{kSingle, kSingle, kSingle, kSingle, kSingle,
-                                                   kSingle, kNone, kNone}));
+  EXPECT_EQ(rig.watch(8, coolState),
+            (std::vector<eCoolingModeState>{kSingle, kSingle, kSingle, kSingle, kSingle, kSingle,
+                                            kNone, kNone}));
 }
 
 // ---- Compressor protection -------------------------------------------------------
@@ -179,15 +163,11 @@ TEST_P(SingleAirconLeftFlagTest, ANewRunLastsItsMinimumRunTime) {
   rig.pass();  // the first step: the unit runs
   ASSERT_EQ(aircon1, on);
   ControllerRig::setTemperatures(20.0f, 20.0f);  // and the room cools at once
-  std::vector<eCoolingModeState> modes;
-  for (int i = 0; i < 7; ++i) {
-    rig.pass();
-    modes.push_back(coolState);
-  }
   // Six passes of minimum run time from the first step: the hand-over comes
   // with the expiry in the sixth.
-  EXPECT_EQ(modes, (std::vector<eCoolingModeState>{kSingle, kSingle, kSingle, kSingle, kSingle,
-                                                   kNone, kNone}));
+  EXPECT_EQ(
+      rig.watch(7, coolState),
+      (std::vector<eCoolingModeState>{kSingle, kSingle, kSingle, kSingle, kSingle, kNone, kNone}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, SingleAirconLeftFlagTest,
@@ -202,8 +182,7 @@ INSTANTIATE_TEST_SUITE_P(Table, SingleAirconLeftFlagTest,
 TEST_F(SingleAirconTest, HandOverToFreeAirRunsTheUnitOnForItsWholeRunOn) {
   settings.airconRunTimeAfterDropOutValue = 4;
   settings.apply();
-  running();
-  aircon1MinimumTimeOutFlag = set;
+  running(true);
   airconRunTimeAfterDropOutFlag = set;
   ControllerRig::setTemperatures(24.0f, 20.0f);  // below the drop-out, cool outside
   rig.pass();

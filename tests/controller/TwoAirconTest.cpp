@@ -47,8 +47,7 @@ using TwoAirconHandBackTest = TableTest<TwoAirconTest, HandBackCase>;
 // drop-out switches the second unit off and continues single-aircon cooling
 // without a first step of its own.
 TEST_P(TwoAirconHandBackTest, HandsBackBelowTheSecondDropOut) {
-  running();
-  aircon2MinimumTimeOutFlag = row.minimumRunOver ? set : clear;
+  running(row.minimumRunOver);
   aircon1MinimumTimeOutFlag = set;
   ControllerRig::setTemperatures(row.internal, 15.0f);
   Actuations actuations = rig.pass();
@@ -79,8 +78,7 @@ INSTANTIATE_TEST_SUITE_P(Table, TwoAirconHandBackTest,
 TEST_F(TwoAirconTest, HandBackWithRotationKeepsTheFirstRole) {
   settings.airconRotation = 1;
   settings.apply();
-  running();
-  aircon2MinimumTimeOutFlag = set;
+  running(true);
   ControllerRig::setTemperatures(20.0f, 15.0f);
   EXPECT_EQ(switchesOnly(rig.pass()), Actuations{"ac1 off"});
   EXPECT_EQ(lastAirconOff, 0);
@@ -91,8 +89,7 @@ TEST_F(TwoAirconTest, HandBackWithRotationKeepsTheFirstRole) {
 // to two-aircon cooling makes no first step: the fan is not stopped, and
 // the second unit's run time is the one loaded at the hand-over.
 TEST_F(TwoAirconTest, ReturnFromSingleAirconMakesNoFirstStep) {
-  running();
-  aircon2MinimumTimeOutFlag = set;
+  running(true);
   ControllerRig::setTemperatures(20.0f, 30.0f);
   rig.pass();
   ASSERT_EQ(coolState, aircon1CoolingModeState);
