@@ -77,7 +77,7 @@ struct Units {
 
 // A plausible site: thresholds in degrees Celsius, durations in passes.
 // Tests change the fields they are about and call apply(). Every setting
-// of the controller is a field (those not set below are 0).
+// of the controller is a field; those the constructor does not set are 0.
 struct ControllerSettings {
 #define FRIGEL_RIG_SETTING(type, name) type name{};
   FRIGEL_CONTROLLER_SETTINGS(FRIGEL_RIG_SETTING)
@@ -215,7 +215,7 @@ struct HandOverCase {
   Units units;
   float internal;
   eCoolingModeState next;
-  float external = 15.0f;
+  float external = 15.0f;  // unless the row says otherwise
 };
 
 // A parameterised test over a table of `Case` rows on the fixture `Base`;
@@ -225,10 +225,6 @@ class TableTest : public Base, public ::testing::WithParamInterface<Case> {
  protected:
   const Case& row = this->GetParam();
 };
-
-// Runs the current test in a fresh process when a controller pass has
-// already run in this one. True in the parent, which must then return.
-bool rerunInFreshProcess();
 
 // A table of hand-overs out of `Mode`: the row's units are applied and its
 // temperatures set before the test.
@@ -241,6 +237,10 @@ class HandOverTest : public TableTest<ModeTest<Mode>, HandOverCase> {
     ControllerRig::setTemperatures(this->row.internal, this->row.external);
   }
 };
+
+// Runs the current test in a fresh process when a controller pass has
+// already run in this one. True in the parent, which must then return.
+bool rerunInFreshProcess();
 
 #define FRIGEL_NEEDS_FRESH_CONTROLLER() \
   do {                                  \

@@ -1,4 +1,5 @@
-// Emergency cooling: the units by physical number, the fan ramps, the
+// Emergency cooling: the units by physical number, the fan ramps at the
+// pull-in and without free air (their steps: FanRampTest.cpp), the
 // high-temperature fan band and the drop-out.
 //
 // Settings unless a case says otherwise (degrees Celsius): emergency pull-in

@@ -1,5 +1,5 @@
-// Single-aircon cooling: the first step, the fan ramp-down and the four
-// hand-over rules once the minimum run time is over.
+// Single-aircon cooling: the first step and the four hand-over rules once
+// the minimum run time is over (its fan ramp-down: FanRampTest.cpp).
 //
 // Settings unless a case says otherwise (degrees Celsius): first unit
 // pull-in 28 / drop-out 25, second unit pull-in 32, emergency pull-in 40;

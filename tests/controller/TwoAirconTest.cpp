@@ -34,44 +34,43 @@ TEST_F(TwoAirconTest, FirstStepStartsBothUnitsAndStopsTheFan) {
   EXPECT_EQ(freeAirTimerLoop + AirCon1timerLoop + emergencytimerLoop, 0u);
 }
 
-struct HandBackCase {
-  const char* name;
-  bool minimumRunOver;
-  float internal;
-  bool handsBack;
-};
-
-using TwoAirconHandBackTest = TableTest<TwoAirconTest, HandBackCase>;
+using TwoAirconHandBackTest = HandOverTest<aircon2CoolingModeState>;
 
 // Once the second unit's minimum run time is over, a temperature below its
 // drop-out switches the second unit off and continues single-aircon cooling
 // without a first step of its own.
 TEST_P(TwoAirconHandBackTest, HandsBackBelowTheSecondDropOut) {
-  running(row.minimumRunOver);
+  running(true);
   aircon1MinimumTimeOutFlag = set;
-  ControllerRig::setTemperatures(row.internal, 15.0f);
   Actuations actuations = rig.pass();
+  EXPECT_EQ(coolState, row.next);
   EXPECT_EQ(AirCon2timerLoop, 1u);
-  if (row.handsBack) {
+  if (row.next == kSingle) {
     EXPECT_EQ(actuations, (Actuations{"ac2 off", "fan 0"}));
-    EXPECT_EQ(coolState, aircon1CoolingModeState);
     EXPECT_EQ(aircon1RunTimeRegister, settings.aircon1MinimumRunTimeValue);
     EXPECT_EQ(AirCon1timerLoop, 1u);
     EXPECT_EQ(aircon1MinimumTimeOutFlag, clear);
     EXPECT_EQ(aircon2MinimumTimeOutFlag, clear);
   } else {
     EXPECT_EQ(actuations, Actuations{"fan 0"});
-    EXPECT_EQ(coolState, aircon2CoolingModeState);
     EXPECT_EQ(aircon1MinimumTimeOutFlag, set);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, TwoAirconHandBackTest,
-                         ::testing::Values(HandBackCase{"BelowDropOut", true, 28.99f, true},
-                                           HandBackCase{"AtDropOutKeepsBoth", true, 29.0f, false},
-                                           HandBackCase{"MinimumRunGoingOn", false, 10.0f, false},
-                                           HandBackCase{"InternalNotANumber", true, kNaN, false}),
+                         ::testing::Values(HandOverCase{"BelowDropOut", {2, 1}, 28.99f, kSingle},
+                                           HandOverCase{"AtDropOutKeepsBoth", {2, 1}, 29.0f, kTwo},
+                                           HandOverCase{"InternalNotANumber", {2, 1}, kNaN, kTwo}),
                          RowName());
+
+// Before the second unit's minimum run time is over, even a cool room keeps
+// both units.
+TEST_F(TwoAirconTest, KeepsBothUnitsForTheMinimumRunTime) {
+  running();
+  ControllerRig::setTemperatures(10.0f, 15.0f);
+  EXPECT_EQ(rig.pass(), Actuations{"fan 0"});
+  EXPECT_EQ(coolState, aircon2CoolingModeState);
+}
 
 // With rotation, the hand-back switches off the unit in the second role and
 // leaves the first role where it is.
