@@ -33,7 +33,7 @@ class ValueChecker {
     checkTimersThatNeverRunOut();
     checkRunOnAgainstPreCooling();
     checkMinimumOffTime();
-    whenInUse(&::fanSpeedStepUpSize, &ValueChecker::checkStepSizes);
+    checkStepSizes();
     checkAbsentParameters();
   }
 
@@ -384,8 +384,7 @@ class ValueChecker {
                        "(180 s protects it)");
   }
 
-  // The step down is used exactly when the step up is.
-  void checkStepSizes(const EffectiveValue&) {
+  void checkStepSizes() {
     struct Step {
       const float* variable;
       const char* whenNegative;
@@ -398,6 +397,9 @@ class ValueChecker {
           Step{&::fanSpeedStepDownSize, "a step down raises the fan speed, without limit",
                "never slows the fan down", "the fan speed is never stepped down"}}) {
       const EffectiveValue& v = value(step.variable);
+      if (!inUse(v)) {
+        continue;
+      }
       if (v.value < 0) {
         warn(v, named(v) + " is negative: " + step.whenNegative);
       } else if (v.value == 0) {
