@@ -16,7 +16,7 @@
 
 #include "aircon.h"
 #include "fan.h"
-#include "minimumOffTime.h"
+#include "airconOutputs.h"
 
 // Sequence number of the last trend event taken; 0 at start. Written only by
 // the client's delivery thread.
@@ -77,23 +77,35 @@ class CqTranslator : public cQlog, public cObjectListener {
   bool setupInternalProbe(const char* label);
   bool setupExternalProbe(const char* label);
 
-  // Actuation (main thread).
+  // Actuation (main thread). A switch records the controller's decision and
+  // sends it at once when the output differs from it and may be switched;
+  // a start waits for the unit's minimum off time and the start stagger.
+  // The record's OPStatus and cached port follow what the server confirmed.
   void switchAirconNoncurrentStateBased(uint8_t ac_num, uint8_t state, uint8_t dunno);
   void setFanValue(float valueToSet);
+  // Toggles the decision for a unit by its cached output state; goes
+  // through the same hold as every switch.
   void switchAircon(aircon* ac);
 
-  // Minimum off time of both air conditioners' outputs, in nanoseconds of
-  // the monotonic clock; 0 (the default) holds no start. While it runs, a
-  // switch-on of a unit is held rather than sent; the unit's record and
-  // cached port keep what was really sent.
-  void setAirconMinimumOffNanoseconds(int64_t nanoseconds);
-  // Sends each held start whose unit has now rested its minimum off time.
-  // Main thread, once a pass, after the controller's step.
-  void releaseHeldStarts();
-  // Unit 1 or 2: a start is waiting for the minimum off time.
-  bool isAirconStartHeld(int number);
-  // Unit 1 or 2: the output was last sent on (false without a port).
-  bool isAirconOutputOn(int number);
+  // The air conditioners' minimum off time and start stagger, in
+  // nanoseconds of the monotonic clock; 0: none.
+  void setAirconTiming(int64_t minimumOffNanoseconds, int64_t startStaggerNanoseconds);
+  // Unit 1 or 2, found off at set-up, has rested since `offAtNanoseconds`
+  // (monotonic clock), as a record kept across a restart of the daemon
+  // says. Shortens the rest assumed at set-up, never lengthens it.
+  void setAirconRestingSince(int number, int64_t offAtNanoseconds);
+  // Main thread, once a pass, after the controller's step: when the
+  // connection to the server came back, the outputs are taken as lost (the
+  // server may have restarted and cleared them); then every air conditioner
+  // whose confirmed state differs from the decision is sent, a start once
+  // it may go. A refused send is tried again in the next pass.
+  void reconcileOutputs();
+  // What the bridge knows of both air conditioners' outputs (main thread).
+  const AirconOutputs& getAirconOutputs() const { return mAirconOutputs; }
+  // The outputs whose sends are counted, for getSendFailures().
+  enum SentOutput { kAircon1Output, kAircon2Output, kFanOutput, kSentOutputs };
+  // Sends to `output` that the client refused since the start (main thread).
+  uint64_t getSendFailures(int output) const;
 
   // Reads both probes and re-sends every output's cached state. False when
   // the set-up is incomplete (a probe missing, or no output record at all).
@@ -106,7 +118,9 @@ class CqTranslator : public cQlog, public cObjectListener {
   // was sent: the pushed value is the newer one. Once `stopRequested` (when
   // given) is true, nothing more is read and no failure is logged.
   void readProbeValues(const std::atomic<bool>* stopRequested = nullptr);
-  // Sends every output's cached state again (main thread).
+  // Sends every output's state again as the server confirmed it (main
+  // thread); an air conditioner whose confirmed state differs from the
+  // decision is left to reconcileOutputs().
   void resendOutputs();
 
  private:
@@ -117,8 +131,33 @@ class CqTranslator : public cQlog, public cObjectListener {
   aircon* mSecondAircon;
   Fan* mFan;
   std::atomic<bool> mSomethingChanged;
-  // Per unit (index 0: unit 1). Main thread only.
-  MinimumOffTime mMinimumOffTimes[2];
+  // Actuation, all on the main thread: the air conditioners' outputs,
+  AirconOutputs mAirconOutputs;
+  // per unit (index 0: unit 1) the hold last logged, so a held start is
+  // logged once, not every pass,
+  AirconOutputs::Hold mHoldLogged[AirconOutputs::kUnits] = {AirconOutputs::Hold::None,
+                                                            AirconOutputs::Hold::None};
+  // the health of the sends to each output,
+  struct SendHealth {
+    uint64_t failures = 0;  // sends refused since the start
+    bool failing = false;   // the last send was refused
+  };
+  SendHealth mSendHealth[kSentOutputs];
+  // and whether the connection was seen down since the last reconciliation.
+  bool mServerWasLost = false;
+
+  // Set-up found `port` (or nothing) for unit `number`.
+  bool takeFoundAircon(int number, cObjectDOutput* port);
+  void decideAircon(int number, bool on);
+  // Sends `on` to unit `number`'s output; true when the client took it.
+  bool sendAirconState(int number, bool on);
+  // The record's OPStatus and cached port state follow the confirmed state.
+  void mirrorConfirmedState(int number);
+  void noteHeldStarts(int64_t now);
+  // One WARN line when sends to `output` start failing, one INFO line when
+  // one goes out again.
+  void noteSend(int output, bool accepted);
+  void noteConnection(int64_t now);
 
   // A probe's value is stored by the delivery thread (trend events) and by
   // a read (start-up, re-poll thread); this lock makes a read's check and

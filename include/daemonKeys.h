@@ -23,19 +23,27 @@ constexpr int kDefaultProbeStaleSeconds = 900;
 // Seconds an air conditioner's output must rest after it was switched off
 // before it may be switched on again: a decimal number, fractions allowed.
 // Absent, 0, negative or not a number: no minimum off time. Read with
-// airconMinimumOffSeconds().
+// airconHoldSeconds().
 constexpr const char* kAirconMinimumOffKey = "AirconMinimumOffSeconds";
+// Seconds that must pass between the starts of the two air conditioners,
+// so their inrush currents never add up; read like the minimum off time.
+// Absent or 0: starts may coincide.
+constexpr const char* kAirconStartStaggerKey = "AirconStartStaggerSeconds";
+// The longest minimum off time or stagger: a longer one is taken as this.
+constexpr double kLongestAirconHoldSeconds = 86400.0;
 
 // The path of the metrics file for node_exporter's textfile collector (a
 // name ending in .prom in the collector's folder). Absent or empty: no
 // metrics.
 constexpr const char* kMetricsTextfileKey = "MetricsTextfile";
 
-// The minimum off time that `text` (the key's value, or null when absent)
-// sets, in seconds: a finite decimal number, with blanks allowed around it
-// (a value keeps the blanks and carriage return of its line). 0 when the
-// hold is off: absent, not a number, 0 or negative. `notANumber`, when not
-// null, is set to whether the text was present but not a number.
-double airconMinimumOffSeconds(const char* text, bool* notANumber = nullptr);
+// The minimum off time or stagger that `text` (the key's value, or null
+// when absent) sets, in seconds: a finite decimal number, with blanks
+// allowed around it (a value keeps the blanks and carriage return of its
+// line), at most kLongestAirconHoldSeconds. 0 when the hold is off: absent,
+// not a number, 0 or negative. `notANumber`, when not null, is set to
+// whether the text was present but not a number; `capped` to whether a
+// longer value was cut to the longest.
+double airconHoldSeconds(const char* text, bool* notANumber = nullptr, bool* capped = nullptr);
 
 #endif

@@ -18,17 +18,22 @@
 
 #include "atomicFile.h"
 
-// What each air conditioner's output really does, as the bridge sent it
-// (index 0: unit 1). A start held for the minimum off time is not on yet.
-struct AirconOutputs {
-  bool on[2] = {false, false};
+// What the bridge knows of each air conditioner's output (index 0: unit 1):
+// the controller's decision, the state the object server confirmed, and a
+// start that waits. A held start is not on yet.
+struct AirconStates {
+  bool decidedOn[2] = {false, false};
+  bool on[2] = {false, false};  // confirmed on at the server
   bool startHeld[2] = {false, false};
+  double restLeftSeconds[2] = {0.0, 0.0};  // of the minimum off time
+  uint64_t sendFailures[2] = {0, 0};       // sends the client refused so far
 };
 
 // What else the operator sees of a pass: the fan as sent, the link to the
 // object server and the pacing.
 struct PassContext {
   float fanPercentSent = 0.0f;  // the fan output's value as sent; 0 without a fan
+  uint64_t fanSendFailures = 0;
   bool serverConnected = true;
   uint64_t passOverruns = 0;  // so far (PassPacing::overruns)
 };
@@ -44,11 +49,14 @@ struct StatusSnapshot {
   float internalTemperature = 0.0f;
   float externalTemperature = 0.0f;
   float fanSpeedPercent = 0.0f;
-  uint8_t airconOn[2] = {0, 0};        // output state of unit 1 and 2 as sent
-  uint8_t startHeld[2] = {0, 0};       // a start waits for the minimum off time
-  uint8_t firstRoleUnit = 1;           // the unit that cools alone
-  uint32_t starts[2] = {0, 0};         // switch-ons since start
-  int64_t runNanoseconds[2] = {0, 0};  // run time since start, current run included
+  uint8_t airconDecidedOn[2] = {0, 0};   // the controller's decision for unit 1 and 2
+  uint8_t airconOn[2] = {0, 0};          // output state confirmed at the server
+  uint8_t startHeld[2] = {0, 0};         // a start waits (minimum off time, stagger)
+  double restLeftSeconds[2] = {0, 0};    // of the minimum off time
+  uint64_t sendFailures[3] = {0, 0, 0};  // refused sends: unit 1, unit 2, fan
+  uint8_t firstRoleUnit = 1;             // the unit that cools alone
+  uint32_t starts[2] = {0, 0};           // switch-ons since start
+  int64_t runNanoseconds[2] = {0, 0};    // run time since start, current run included
   uint64_t modeChanges = 0;
   float fanPercentSent = 0.0f;
   int64_t fanRunNanoseconds = 0;  // time with the fan sent above 0
@@ -107,9 +115,12 @@ class OperatorStatus {
   OperatorStatus(const OperatorStatus&) = delete;
   OperatorStatus& operator=(const OperatorStatus&) = delete;
 
+  // Main thread, before the first pass: the outputs as found at start-up.
+  // A unit found running counts its run from now, but not as a start.
+  void found(const AirconStates& outputs);
   // Main thread, once after each controller step, with the outputs as the
   // bridge left them.
-  void afterPass(const AirconOutputs& outputs, const PassContext& context = PassContext());
+  void afterPass(const AirconStates& outputs, const PassContext& context = PassContext());
   // Main thread: the daemon is idle with an incomplete set-up.
   void idle();
   // Main thread, once the control loop has ended on a stop signal: the last

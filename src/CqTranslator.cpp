@@ -180,15 +180,16 @@ void replaceControlPort(Record* record, PortClass* port) {
 
 // Sets up one air conditioner: creates its record on first use, then gives
 // it the output found for `label` (or none), with a debug line saying which.
-bool setupAirconRecord(cQlog& log, cObjectClient* client, const char* label, aircon*& record,
-                       const char* completeLine, const char* failedLine) {
+cObjectDOutput* setupAirconRecord(cQlog& log, cObjectClient* client, const char* label,
+                                  aircon*& record, const char* completeLine,
+                                  const char* failedLine) {
   if (record == nullptr) {
     record = new aircon();
   }
   cObjectDOutput* port = discoverWithRetries<cObjectDOutput>(log, client, label, kAirconDiscovery);
   log.debug("%s", port != nullptr ? completeLine : failedLine);
   replaceControlPort(record, port);
-  return port != nullptr;
+  return port;
 }
 
 // Sets up one probe: publishes the input found for `label` (or none) in
@@ -217,38 +218,22 @@ PortClass* copyToSend(const PortClass* cached) {
   return output;
 }
 
-// Keeps the new state in the air conditioner's cached port, sends it and
-// deletes the copy that carried it.
-void sendAirconOutput(cQlog& log, cObjectClient* client, aircon* ac, cObjectDOutput* output) {
-  ac->getControlPort()->setOutputState(output->getOutputState());
-  client->set(output);
-  delete output;
-  log.debug("Aircon Switched");
+// What the object server said an output's state is, as the outputs know it.
+AirconOutputs::Confirmed confirmedOf(eObjectIOState state) {
+  switch (state) {
+    case OBJ_IO_STATE_SET:
+      return AirconOutputs::Confirmed::On;
+    case OBJ_IO_STATE_CLEAR:
+      return AirconOutputs::Confirmed::Off;
+    default:
+      return AirconOutputs::Confirmed::Unknown;
+  }
 }
 
-// Sends `state` to the unit's output: 0 off, 1 on (the record follows),
-// any other value on with the record left as it is.
-void switchAirconOutput(cQlog& log, cObjectClient* client, aircon* ac, int number, uint8_t state) {
-  cObjectDOutput* output = copyToSend(ac->getControlPort());
-  if (output == nullptr) {
-    return;
-  }
-  switch (state) {
-    case 0:
-      log.debug("changing aircon %d output from ON to OFF", number);
-      output->setOutputState(OBJ_IO_STATE_CLEAR);
-      ac->setOnOffStatus(aircon::OFF);
-      break;
-    case 1:
-      log.debug("changing aircon %d output from OFF to ON", number);
-      output->setOutputState(OBJ_IO_STATE_SET);
-      ac->setOnOffStatus(aircon::ON);
-      break;
-    default:
-      output->setOutputState(OBJ_IO_STATE_SET);
-      break;
-  }
-  sendAirconOutput(log, client, ac, output);
+const char* const kSentOutputNames[CqTranslator::kSentOutputs] = {"aircon 1", "aircon 2", "fan"};
+
+double secondsOf(int64_t nanoseconds) {
+  return static_cast<double>(nanoseconds) / static_cast<double>(kNanosecondsPerSecond);
 }
 
 // The fan output takes a percentage: anything outside 0 to 100 is limited
@@ -541,13 +526,26 @@ cObjectAInput* CqTranslator::getProbePortFromPortLabel(const char* label) {
 }
 
 bool CqTranslator::setupFirstAircon(const char* label) {
-  return setupAirconRecord(*this, mObjectClient, label, mFirstAircon, "First Aircon setup complete",
-                           "First Aircon setup failed");
+  return takeFoundAircon(
+      1, setupAirconRecord(*this, mObjectClient, label, mFirstAircon, "First Aircon setup complete",
+                           "First Aircon setup failed"));
 }
 
 bool CqTranslator::setupSecondAircon(const char* label) {
-  return setupAirconRecord(*this, mObjectClient, label, mSecondAircon,
-                           "Second Aircon setup complete", "Second Aircon setup failed");
+  return takeFoundAircon(
+      2, setupAirconRecord(*this, mObjectClient, label, mSecondAircon,
+                           "Second Aircon setup complete", "Second Aircon setup failed"));
+}
+
+// The unit's output is driven from its state at the server as found now.
+bool CqTranslator::takeFoundAircon(int number, cObjectDOutput* port) {
+  if (port == nullptr) {
+    mAirconOutputs.notFound(number);
+    return false;
+  }
+  mAirconOutputs.found(number, confirmedOf(port->getOutputState()), monotonicNanoseconds());
+  mirrorConfirmedState(number);
+  return true;
 }
 
 bool CqTranslator::setupFan(const char* label) {
@@ -582,61 +580,145 @@ void CqTranslator::switchAirconNoncurrentStateBased(uint8_t ac_num, uint8_t stat
     debug("Aircon %i not setup correctly or not present", ac_num);
     return;
   }
-  // Compared with the record, not the server: polling re-asserts a lost
-  // command. Starts also wait for the unit's minimum off time.
+  if (state != 0 && state != 1) {
+    // Sending it would switch the unit on past its minimum off time and
+    // leave the decision and the record behind.
+    info("aircon %d: state %d is neither 0 (off) nor 1 (on); nothing sent", ac_num, state);
+    return;
+  }
+  decideAircon(ac_num, state == 1);
+}
+
+// Records the decision for unit `number` and sends it now when the output
+// differs from it and may be switched. The comparison is with what the
+// server confirmed, not with the last decision.
+void CqTranslator::decideAircon(int number, bool on) {
   const int64_t now = monotonicNanoseconds();
-  MinimumOffTime& offTime = mMinimumOffTimes[ac_num - 1];
-  MinimumOffTime::Decision decision = MinimumOffTime::Decision::Send;
-  if (state == 0 || state == 1) {
-    decision = offTime.request(state == 1, ac->getOnOffStatus() == aircon::ON, now);
+  if (mAirconOutputs.decide(number, on)) {
+    info("aircon %d start dropped: switched off again before it went out", number);
   }
-  switch (decision) {
-    case MinimumOffTime::Decision::Send:
-      break;
-    case MinimumOffTime::Decision::Dropped:
-      // A start still held is taken back: it never goes out, and the
-      // output, never switched on, stays off.
-      info("aircon %d start dropped: switched off again before its minimum off time", ac_num);
-      debug("attempt to set aicon %i to a state it is already in", ac_num);
-      return;
-    case MinimumOffTime::Decision::AlreadyThere:
-      debug("attempt to set aicon %i to a state it is already in", ac_num);
-      return;
-    case MinimumOffTime::Decision::Held:
-      // Sent by releaseHeldStarts() once the output has rested long enough.
-      info("aircon %d start held %.1f s: minimum off time", ac_num,
-           static_cast<double>(offTime.restLeft(now)) / static_cast<double>(kNanosecondsPerSecond));
-      return;
-  }
-  switchAirconOutput(*this, mObjectClient, ac, ac_num, state);
-}
-
-void CqTranslator::setAirconMinimumOffNanoseconds(int64_t nanoseconds) {
-  for (MinimumOffTime& offTime : mMinimumOffTimes) {
-    offTime.setMinimumOff(nanoseconds);
-  }
-}
-
-void CqTranslator::releaseHeldStarts() {
-  const int64_t now = monotonicNanoseconds();
-  for (int number = 1; number <= 2; ++number) {
-    if (!mMinimumOffTimes[number - 1].releaseDue(now)) {
-      continue;
+  const AirconOutputs::Send what = mAirconOutputs.due(number, now);
+  if (what == AirconOutputs::Send::Nothing) {
+    if (mAirconOutputs.startHold(number, now) == AirconOutputs::Hold::None) {
+      debug("attempt to set aicon %i to a state it is already in", number);
     }
-    aircon* ac = getAirconFromNumber(number);
-    if (ac != nullptr && ac->getControlPort() != nullptr) {
-      switchAirconOutput(*this, mObjectClient, ac, number, 1);
-    }
+    noteHeldStarts(now);
+    return;
   }
+  mAirconOutputs.sent(number, what, sendAirconState(number, what == AirconOutputs::Send::Start),
+                      now);
+  mirrorConfirmedState(number);
+  noteHeldStarts(now);
 }
 
-bool CqTranslator::isAirconStartHeld(int number) {
-  return (number == 1 || number == 2) && mMinimumOffTimes[number - 1].startHeld();
-}
-
-bool CqTranslator::isAirconOutputOn(int number) {
+bool CqTranslator::sendAirconState(int number, bool on) {
   aircon* ac = getAirconFromNumber(number);
-  return ac != nullptr && ac->getControlPort() != nullptr && ac->getOnOffStatus() == aircon::ON;
+  cObjectDOutput* output =
+      ac != nullptr && ac->getControlPort() != nullptr ? copyToSend(ac->getControlPort()) : nullptr;
+  if (output == nullptr) {
+    return false;
+  }
+  if (on) {
+    debug("changing aircon %d output from OFF to ON", number);
+  } else {
+    debug("changing aircon %d output from ON to OFF", number);
+  }
+  output->setOutputState(on ? OBJ_IO_STATE_SET : OBJ_IO_STATE_CLEAR);
+  const bool accepted = mObjectClient->set(output) == 0;
+  delete output;
+  noteSend(number - 1, accepted);
+  if (accepted) {
+    debug("Aircon Switched");
+  }
+  return accepted;
+}
+
+void CqTranslator::mirrorConfirmedState(int number) {
+  aircon* ac = getAirconFromNumber(number);
+  if (ac == nullptr || ac->getControlPort() == nullptr) {
+    return;
+  }
+  switch (mAirconOutputs.confirmed(number)) {
+    case AirconOutputs::Confirmed::On:
+      ac->setOnOffStatus(aircon::ON);
+      ac->getControlPort()->setOutputState(OBJ_IO_STATE_SET);
+      break;
+    case AirconOutputs::Confirmed::Off:
+      ac->setOnOffStatus(aircon::OFF);
+      ac->getControlPort()->setOutputState(OBJ_IO_STATE_CLEAR);
+      break;
+    case AirconOutputs::Confirmed::Unknown:
+      ac->setOnOffStatus(aircon::OFF);
+      ac->getControlPort()->setOutputState(OBJ_IO_STATE_UNKNOWN);
+      break;
+  }
+}
+
+void CqTranslator::noteHeldStarts(int64_t now) {
+  for (int number = 1; number <= AirconOutputs::kUnits; ++number) {
+    const AirconOutputs::Hold hold = mAirconOutputs.startHold(number, now);
+    if (hold != AirconOutputs::Hold::None && hold != mHoldLogged[number - 1]) {
+      info("aircon %d start held %.1f s: %s", number,
+           secondsOf(mAirconOutputs.holdLeft(number, now)),
+           hold == AirconOutputs::Hold::MinimumOff ? "minimum off time" : "start stagger");
+    }
+    mHoldLogged[number - 1] = hold;
+  }
+}
+
+void CqTranslator::noteSend(int output, bool accepted) {
+  SendHealth& health = mSendHealth[output];
+  if (!accepted) {
+    ++health.failures;
+    if (!health.failing) {
+      warn("%s: the object-server client refused the send; trying again every pass",
+           kSentOutputNames[output]);
+    }
+  } else if (health.failing) {
+    info("%s: sends go out again", kSentOutputNames[output]);
+  }
+  health.failing = !accepted;
+}
+
+uint64_t CqTranslator::getSendFailures(int output) const {
+  return output >= 0 && output < kSentOutputs ? mSendHealth[output].failures : 0;
+}
+
+void CqTranslator::noteConnection(int64_t now) {
+  if (!isServerConnected()) {
+    mServerWasLost = true;
+    return;
+  }
+  if (mServerWasLost) {
+    mServerWasLost = false;
+    // A server that restarted holds every output clear; one that only
+    // dropped the connection may have lost the last writes. Either way each
+    // output is sent again, a start after the unit has rested.
+    mAirconOutputs.lost(now);
+    for (int number = 1; number <= AirconOutputs::kUnits; ++number) {
+      mirrorConfirmedState(number);
+    }
+    info("object server connected again: the air conditioners' outputs are sent again");
+  }
+}
+
+void CqTranslator::setAirconTiming(int64_t minimumOffNanoseconds, int64_t startStaggerNanoseconds) {
+  mAirconOutputs.setTiming(AirconOutputs::Timing{minimumOffNanoseconds, startStaggerNanoseconds});
+}
+
+void CqTranslator::setAirconRestingSince(int number, int64_t offAtNanoseconds) {
+  mAirconOutputs.restingSince(number, offAtNanoseconds);
+}
+
+void CqTranslator::reconcileOutputs() {
+  const int64_t now = monotonicNanoseconds();
+  noteConnection(now);
+  mAirconOutputs.reconcile(now,
+                           [this](int number, bool on) { return sendAirconState(number, on); });
+  for (int number = 1; number <= AirconOutputs::kUnits; ++number) {
+    mirrorConfirmedState(number);
+  }
+  noteHeldStarts(now);
 }
 
 void CqTranslator::setFanValue(float valueToSet) {
@@ -647,56 +729,58 @@ void CqTranslator::setFanValue(float valueToSet) {
   }
   const float sent = fanPercentToSend(valueToSet);
   noteFanLimit(*this, valueToSet, sent);
-  cached->setOutputValue(sent);
   cObjectAOutput* output = copyToSend(cached);
   if (output == nullptr) {
     return;
   }
   output->setOutputValue(sent);
-  mObjectClient->set(output);
+  const bool accepted = mObjectClient->set(output) == 0;
   delete output;
-  debug("Fan set to: %f\n", static_cast<double>(sent));
+  noteSend(kFanOutput, accepted);
+  // The cached port keeps what went out; the fan is sent again every pass.
+  if (accepted) {
+    cached->setOutputValue(sent);
+    debug("Fan set to: %f\n", static_cast<double>(sent));
+  }
 }
 
 void CqTranslator::switchAircon(aircon* ac) {
   if (ac == nullptr || ac->getControlPort() == nullptr) {
     return;
   }
-  cObjectDOutput* output = copyToSend(ac->getControlPort());
-  if (output == nullptr) {
+  const int number = ac == mFirstAircon ? 1 : ac == mSecondAircon ? 2 : 0;
+  if (number == 0) {
+    info("aircon toggle: the record is not one of the bridge's air conditioners; nothing sent");
     return;
   }
-  switch (output->getOutputState()) {
+  switch (ac->getControlPort()->getOutputState()) {
     case OBJ_IO_STATE_SET:
       debug("changing aircon %d output from SET to CLEAR", ac->getAirconNumber());
-      output->setOutputState(OBJ_IO_STATE_CLEAR);
+      decideAircon(number, false);
       break;
     case OBJ_IO_STATE_CLEAR:
       debug("changing aircon %d output from CLEAR to SET", ac->getAirconNumber());
-      output->setOutputState(OBJ_IO_STATE_SET);
+      decideAircon(number, true);
       break;
     default:
-      output->setOutputState(OBJ_IO_STATE_SET);
+      decideAircon(number, true);
       break;
   }
-  sendAirconOutput(*this, mObjectClient, ac, output);
 }
 
 // ---- Polling ----
 
 namespace {
 
-// Sends a copy of an output's cached port object again.
+// Sends a copy of an output's cached port object again; true when the
+// client took it.
 template <typename PortClass>
-void resendCachedOutput(cObjectClient* client, PortClass* cached) {
-  if (cached == nullptr) {
-    return;
-  }
+bool resendCachedOutput(cObjectClient* client, PortClass* cached) {
   cObject* copy = cached->clone();
-  if (auto* output = dynamic_cast<PortClass*>(copy)) {
-    client->set(output);
-  }
+  auto* output = dynamic_cast<PortClass*>(copy);
+  const bool accepted = output != nullptr && client->set(output) == 0;
   delete copy;
+  return accepted;
 }
 
 }  // namespace
@@ -740,15 +824,22 @@ void CqTranslator::readProbeValues(const std::atomic<bool>* stopRequested) {
 }
 
 void CqTranslator::resendOutputs() {
-  // Re-asserts every output, in case an earlier command was lost.
-  if (mFirstAircon != nullptr) {
-    resendCachedOutput(mObjectClient, mFirstAircon->getControlPort());
+  // Re-asserts every output, in case an earlier command was lost. An air
+  // conditioner is re-asserted only in the state that the server confirmed
+  // and the controller still wants: never a state found at set-up that the
+  // decision differs from, nor a start still held.
+  for (int number = 1; number <= AirconOutputs::kUnits; ++number) {
+    aircon* ac = getAirconFromNumber(number);
+    const AirconOutputs::Confirmed confirmed = mAirconOutputs.confirmed(number);
+    if (ac == nullptr || ac->getControlPort() == nullptr ||
+        confirmed == AirconOutputs::Confirmed::Unknown ||
+        (confirmed == AirconOutputs::Confirmed::On) != mAirconOutputs.decidedOn(number)) {
+      continue;
+    }
+    noteSend(number - 1, resendCachedOutput(mObjectClient, ac->getControlPort()));
   }
-  if (mSecondAircon != nullptr) {
-    resendCachedOutput(mObjectClient, mSecondAircon->getControlPort());
-  }
-  if (mFan != nullptr) {
-    resendCachedOutput(mObjectClient, mFan->getControlPort());
+  if (mFan != nullptr && mFan->getControlPort() != nullptr) {
+    noteSend(kFanOutput, resendCachedOutput(mObjectClient, mFan->getControlPort()));
   }
 }
 

@@ -4,9 +4,12 @@
 #include <cmath>
 #include <cstdlib>
 
-double airconMinimumOffSeconds(const char* text, bool* notANumber) {
+double airconHoldSeconds(const char* text, bool* notANumber, bool* capped) {
   if (notANumber != nullptr) {
     *notANumber = false;
+  }
+  if (capped != nullptr) {
+    *capped = false;
   }
   if (text == nullptr) {
     return 0.0;
@@ -23,6 +26,14 @@ double airconMinimumOffSeconds(const char* text, bool* notANumber) {
       *notANumber = true;
     }
     return 0.0;
+  }
+  if (seconds > kLongestAirconHoldSeconds) {
+    // Longer is no protection a compressor needs, and the value must stay
+    // within the clock's range once it is counted in nanoseconds.
+    if (capped != nullptr) {
+      *capped = true;
+    }
+    return kLongestAirconHoldSeconds;
   }
   return seconds > 0.0 ? seconds : 0.0;
 }

@@ -13,10 +13,12 @@
 #include "etcPaths.h"
 #include "frigel.h"
 #include "iostub.h"
+#include "monotonicClock.h"
 #include "operatorStatus.h"
 #include "passPacing.h"
 #include "properties.h"
 #include "repoll.h"
+#include "restRecordKeeper.h"
 #include "supervisor.h"
 #include "supervisorLog.h"
 
@@ -54,38 +56,64 @@ namespace {
 
 constexpr unsigned kIdleSleepSeconds = 2;
 
-// Gives the bridge the air conditioners' minimum off time from the
-// properties, and says what it is.
-void applyAirconMinimumOffTime(cQlog& log) {
-  const char* text = props.getString(kAirconMinimumOffKey, nullptr);
+// One of the air conditioners' protection times from the properties, in
+// seconds, with a line for a value that is not a number or too long.
+double airconHoldProperty(cQlog& log, const char* key) {
+  const char* text = props.getString(key, nullptr);
   bool notANumber = false;
-  const double seconds = airconMinimumOffSeconds(text, &notANumber);
+  bool capped = false;
+  const double seconds = airconHoldSeconds(text, &notANumber, &capped);
   if (notANumber) {
-    log.info("%s '%s' is not a number of seconds; no minimum off time", kAirconMinimumOffKey, text);
+    log.info("%s '%s' is not a number of seconds; taken as 0", key, text);
   }
-  translator.setAirconMinimumOffNanoseconds(static_cast<int64_t>(seconds * 1e9));
-  if (seconds > 0.0) {
-    log.info("air conditioners rest at least %g s between runs (%s)", seconds,
+  if (capped) {
+    log.warn("%s '%s' is longer than one day; taken as %g s", key, text, kLongestAirconHoldSeconds);
+  }
+  return seconds;
+}
+
+// Gives the bridge the air conditioners' minimum off time and start
+// stagger from the properties, and says what they are.
+void applyAirconTiming(cQlog& log) {
+  const double minimumOff = airconHoldProperty(log, kAirconMinimumOffKey);
+  const double stagger = airconHoldProperty(log, kAirconStartStaggerKey);
+  const double nanosecondsPerSecond = static_cast<double>(kNanosecondsPerSecond);
+  translator.setAirconTiming(static_cast<int64_t>(minimumOff * nanosecondsPerSecond),
+                             static_cast<int64_t>(stagger * nanosecondsPerSecond));
+  if (minimumOff > 0.0) {
+    log.info("air conditioners rest at least %g s between runs (%s)", minimumOff,
              kAirconMinimumOffKey);
   } else {
     log.info("no minimum off time for the air conditioners (%s)", kAirconMinimumOffKey);
   }
+  if (stagger > 0.0) {
+    log.info("the two air conditioners start at least %g s apart (%s)", stagger,
+             kAirconStartStaggerKey);
+  }
 }
 
-// What each air conditioner's output really does, for the operator.
-AirconOutputs airconOutputs() {
-  AirconOutputs outputs;
+// What each air conditioner's output is, as the bridge knows it, for the
+// operator.
+AirconStates airconStates() {
+  const AirconOutputs& outputs = translator.getAirconOutputs();
+  const int64_t now = monotonicNanoseconds();
+  AirconStates states;
   for (int unit = 0; unit < 2; ++unit) {
-    outputs.on[unit] = translator.isAirconOutputOn(unit + 1);
-    outputs.startHeld[unit] = translator.isAirconStartHeld(unit + 1);
+    states.decidedOn[unit] = outputs.decidedOn(unit + 1);
+    states.on[unit] = outputs.confirmedOn(unit + 1);
+    states.startHeld[unit] = outputs.startHold(unit + 1, now) != AirconOutputs::Hold::None;
+    states.restLeftSeconds[unit] = static_cast<double>(outputs.restLeft(unit + 1, now)) /
+                                   static_cast<double>(kNanosecondsPerSecond);
+    states.sendFailures[unit] = translator.getSendFailures(unit);
   }
-  return outputs;
+  return states;
 }
 
 // The fan as sent, the link to the server and the pacing, for the operator.
 PassContext passContext(const PassPacing& pacing) {
   PassContext context;
   context.fanPercentSent = translator.getFanPercentSent();
+  context.fanSendFailures = translator.getSendFailures(CqTranslator::kFanOutput);
   context.serverConnected = translator.isServerConnected();
   context.passOverruns = pacing.overruns();
   return context;
@@ -103,7 +131,9 @@ int main(int /*argc*/, char** /*argv*/) {
   cQlog log("Supervisor");
   const int passPeriodMicroseconds = props.getInt(kPassPeriodKey, kDefaultPassPeriodMicroseconds);
   logEffectiveParameters(log, passPeriodMicroseconds);
-  applyAirconMinimumOffTime(log);
+  applyAirconTiming(log);
+  RestRecordKeeper restRecord(log, statusDirectory() + "/aircon-rests");
+  restRecord.applyAtStart(translator, monotonicNanoseconds());
   OperatorStatus status(log, statusDirectory(),
                         props.getInt(kProbeStaleKey, kDefaultProbeStaleSeconds),
                         props.getString(kMetricsTextfileKey, ""));
@@ -119,6 +149,7 @@ int main(int /*argc*/, char** /*argv*/) {
   }
   std::unique_ptr<PassPacing> pacing = makePassPacing(passPeriodMicroseconds, log);
   Repoll repoll(translator, props.getInt(kSyncTimeKey, kDefaultSyncTimeSeconds), log);
+  status.found(airconStates());
   while (running) {
     repoll.resendIfDue();
     pacing->waitForPassEnd();
@@ -127,12 +158,13 @@ int main(int /*argc*/, char** /*argv*/) {
     const eCoolingModeState modeBefore = coolState;
     whichCooloingMode();
     // After the step, so that a start the step took back is never sent.
-    translator.releaseHeldStarts();
+    translator.reconcileOutputs();
+    restRecord.afterPass(translator.getAirconOutputs());
     if (coolState != modeBefore) {
       logModeChange(log, modeBefore, coolState, internalTemperatureAveraging,
                     externalTemperatureAveraging);
     }
-    status.afterPass(airconOutputs(), passContext(*pacing));
+    status.afterPass(airconStates(), passContext(*pacing));
   }
   // A clean stop, in order: the last status says so; the re-poll ends (a
   // read in flight is cut short by the client's stop); the client's threads

@@ -106,20 +106,34 @@ std::string renderMetrics(const StatusSnapshot& s, const MetricsContext& c) {
     const char* help;
   };
   const UnitFamily units[] = {
-      {"frigel_aircon_on", "gauge", "1 while the air conditioner's output is on."},
+      {"frigel_aircon_on", "gauge",
+       "1 while the air conditioner's output is on, as the object server confirmed it."},
+      {"frigel_aircon_decided_on", "gauge", "1 while the controller wants the air conditioner on."},
       {"frigel_aircon_starts_total", "counter", "Times the air conditioner's output went on."},
       {"frigel_aircon_run_seconds_total", "counter",
        "Seconds the air conditioner's output was on."},
       {"frigel_aircon_start_held", "gauge",
-       "1 while a start of the air conditioner waits for its minimum off time."}};
-  for (int f = 0; f < 4; ++f) {
+       "1 while a start of the air conditioner waits for its minimum off time or the start "
+       "stagger."},
+      {"frigel_aircon_rest_left_seconds", "gauge",
+       "Seconds left of the air conditioner's minimum off time."}};
+  constexpr int kUnitFamilies = sizeof units / sizeof units[0];
+  for (int f = 0; f < kUnitFamilies; ++f) {
     w.family(units[f].name, units[f].type, units[f].help);
     for (int u = 0; u < 2; ++u) {
-      const double values[4] = {static_cast<double>(s.airconOn[u]),
-                                static_cast<double>(s.starts[u]), seconds(s.runNanoseconds[u]),
-                                static_cast<double>(s.startHeld[u])};
+      const double values[kUnitFamilies] = {
+          static_cast<double>(s.airconOn[u]),  static_cast<double>(s.airconDecidedOn[u]),
+          static_cast<double>(s.starts[u]),    seconds(s.runNanoseconds[u]),
+          static_cast<double>(s.startHeld[u]), s.restLeftSeconds[u]};
       w.sample(units[f].name, label("unit", std::to_string(u + 1)), values[f]);
     }
+  }
+  w.family("frigel_output_send_failures_total", "counter",
+           "Sends to the output that the object-server client refused (each is tried again).");
+  const char* const outputs[3] = {"aircon1", "aircon2", "fan"};
+  for (int o = 0; o < 3; ++o) {
+    w.sample("frigel_output_send_failures_total", label("output", outputs[o]),
+             static_cast<double>(s.sendFailures[o]));
   }
 
   w.family("frigel_fan_speed_ratio", "gauge", "The fan's speed as sent, 0 to 1.");

@@ -13,6 +13,8 @@
 #include <ctime>
 #include <system_error>
 
+#include <nlohmann/json.hpp>
+
 #include "Globals.h"
 #include "frigel.h"
 #include "metricsText.h"
@@ -30,19 +32,6 @@ constexpr int64_t kMetricsIntervalNanoseconds = 10 * kNanosecondsPerSecond;
 constexpr mode_t kStatusFileMode = 0644;
 constexpr mode_t kMetricsFileMode = 0644;
 const char* const kProbeNames[2] = {"internal", "external"};
-
-void appendNumber(std::string& out, const char* name, double value, const char* format) {
-  char buffer[64];
-  if (std::isfinite(value)) {
-    std::snprintf(buffer, sizeof buffer, format, value);
-  } else {
-    std::snprintf(buffer, sizeof buffer, "null");
-  }
-  out += "\"";
-  out += name;
-  out += "\": ";
-  out += buffer;
-}
 
 double seconds(int64_t nanoseconds) {
   return static_cast<double>(nanoseconds) / static_cast<double>(kNanosecondsPerSecond);
@@ -75,59 +64,65 @@ StatusWriteStamp statusWriteStampNow() {
   return StatusWriteStamp{static_cast<long>(::getpid()), static_cast<int64_t>(now.tv_sec)};
 }
 
+namespace {
+
+// A number, or null when it is not one or not measured (negative).
+nlohmann::ordered_json numberOrNull(double value, double scale) {
+  if (!std::isfinite(value)) {
+    return nullptr;
+  }
+  return std::round(value * scale) / scale;
+}
+
+nlohmann::ordered_json measuredOrNull(double value, double scale) {
+  return value >= 0 ? numberOrNull(value, scale) : nlohmann::ordered_json(nullptr);
+}
+
+std::string utcText(int64_t unixSeconds) {
+  const time_t seconds = static_cast<time_t>(unixSeconds);
+  tm utc = {};
+  char at[32] = "";
+  if (gmtime_r(&seconds, &utc) == nullptr ||
+      std::strftime(at, sizeof at, "%Y-%m-%dT%H:%M:%SZ", &utc) == 0) {
+    at[0] = '\0';
+  }
+  return at;
+}
+
+}  // namespace
+
 std::string renderStatusJson(const StatusSnapshot& s, double passesPerSecond,
                              double internalAgeSeconds, double externalAgeSeconds,
                              const StatusWriteStamp& stamp) {
-  std::string out = "{\n  \"state\": \"";
-  out += s.stopped ? "stopped" : s.controlling ? "controlling" : "idle: set-up incomplete";
-  out += "\",\n  ";
-  {
-    const time_t seconds = static_cast<time_t>(stamp.unixSeconds);
-    tm utc = {};
-    char at[32] = "";
-    if (gmtime_r(&seconds, &utc) == nullptr ||
-        std::strftime(at, sizeof at, "%Y-%m-%dT%H:%M:%SZ", &utc) == 0) {
-      at[0] = '\0';
-    }
-    char buffer[160];
-    std::snprintf(buffer, sizeof buffer,
-                  "\"pid\": %ld,\n  \"writtenAt\": \"%s\",\n  \"writtenAtUnixSeconds\": %lld,\n  ",
-                  stamp.pid, at, static_cast<long long>(stamp.unixSeconds));
-    out += buffer;
-  }
-  out += "\"mode\": \"";
-  out += s.controlling ? coolingModeName(static_cast<eCoolingModeState>(s.mode)) : "none";
-  out += "\",\n  ";
-  appendNumber(out, "passesPerSecond", passesPerSecond >= 0 ? passesPerSecond : NAN, "%.1f");
-  out += ",\n  \"probes\": {\n    \"internal\": {";
-  appendNumber(out, "temperature", s.internalTemperature, "%.2f");
-  out += ", ";
-  appendNumber(out, "lastTrendAgeSeconds", internalAgeSeconds >= 0 ? internalAgeSeconds : NAN,
-               "%.1f");
-  out += "},\n    \"external\": {";
-  appendNumber(out, "temperature", s.externalTemperature, "%.2f");
-  out += ", ";
-  appendNumber(out, "lastTrendAgeSeconds", externalAgeSeconds >= 0 ? externalAgeSeconds : NAN,
-               "%.1f");
-  out += "}\n  },\n  \"aircons\": [";
+  nlohmann::ordered_json status;
+  status["state"] = s.stopped       ? "stopped"
+                    : s.controlling ? "controlling"
+                                    : "idle: set-up incomplete";
+  status["pid"] = stamp.pid;
+  status["writtenAt"] = utcText(stamp.unixSeconds);
+  status["writtenAtUnixSeconds"] = stamp.unixSeconds;
+  status["mode"] = s.controlling ? coolingModeName(static_cast<eCoolingModeState>(s.mode)) : "none";
+  status["passesPerSecond"] = measuredOrNull(passesPerSecond, 10);
+  status["probes"]["internal"] = {{"temperature", numberOrNull(s.internalTemperature, 100)},
+                                  {"lastTrendAgeSeconds", measuredOrNull(internalAgeSeconds, 10)}};
+  status["probes"]["external"] = {{"temperature", numberOrNull(s.externalTemperature, 100)},
+                                  {"lastTrendAgeSeconds", measuredOrNull(externalAgeSeconds, 10)}};
+  nlohmann::ordered_json aircons = nlohmann::ordered_json::array();
   for (int unit = 0; unit < 2; ++unit) {
-    char buffer[192];
-    std::snprintf(buffer, sizeof buffer,
-                  "%s\n    {\"unit\": %d, \"on\": %s, \"starts\": %lu, \"runHours\": %.3f, "
-                  "\"startHeld\": %s}",
-                  unit ? "," : "", unit + 1, s.airconOn[unit] ? "true" : "false",
-                  static_cast<unsigned long>(s.starts[unit]),
-                  seconds(s.runNanoseconds[unit]) / 3600.0, s.startHeld[unit] ? "true" : "false");
-    out += buffer;
+    aircons.push_back({{"unit", unit + 1},
+                       {"decidedOn", s.airconDecidedOn[unit] != 0},
+                       {"on", s.airconOn[unit] != 0},
+                       {"startHeld", s.startHeld[unit] != 0},
+                       {"restLeftSeconds", numberOrNull(s.restLeftSeconds[unit], 10)},
+                       {"starts", s.starts[unit]},
+                       {"runHours", numberOrNull(seconds(s.runNanoseconds[unit]) / 3600.0, 1000)},
+                       {"sendFailures", s.sendFailures[unit]}});
   }
-  out += "\n  ],\n  ";
-  char buffer[96];
-  std::snprintf(buffer, sizeof buffer, "\"firstRoleUnit\": %u,\n  ",
-                static_cast<unsigned>(s.firstRoleUnit));
-  out += buffer;
-  appendNumber(out, "fanSpeedPercent", s.fanSpeedPercent, "%.1f");
-  out += "\n}\n";
-  return out;
+  status["aircons"] = aircons;
+  status["firstRoleUnit"] = s.firstRoleUnit;
+  status["fanSpeedPercent"] = numberOrNull(s.fanSpeedPercent, 10);
+  status["fanSendFailures"] = s.sendFailures[2];
+  return status.dump(2) + "\n";
 }
 
 OperatorStatus::OperatorStatus(cQlog& log, const std::string& directory, int probeStaleSeconds,
@@ -166,7 +161,7 @@ OperatorStatus::~OperatorStatus() {
   }
 }
 
-void OperatorStatus::afterPass(const AirconOutputs& outputs, const PassContext& context) {
+void OperatorStatus::afterPass(const AirconStates& outputs, const PassContext& context) {
   const int64_t now = monotonicNanoseconds();
   if (mCurrent.controlling && coolState != mCurrent.mode) {
     ++mCurrent.modeChanges;
@@ -179,6 +174,7 @@ void OperatorStatus::afterPass(const AirconOutputs& outputs, const PassContext& 
     mCurrent.fanRunNanoseconds += now - mFanRunStart;
   }
   mCurrent.fanPercentSent = context.fanPercentSent;
+  mCurrent.sendFailures[2] = context.fanSendFailures;
   if (context.serverConnected && !mCurrent.serverConnected && mEverConnected) {
     ++mCurrent.serverReconnects;
   }
@@ -187,7 +183,10 @@ void OperatorStatus::afterPass(const AirconOutputs& outputs, const PassContext& 
   mCurrent.passOverruns = context.passOverruns;
   const bool* on = outputs.on;
   for (int unit = 0; unit < 2; ++unit) {
+    mCurrent.airconDecidedOn[unit] = outputs.decidedOn[unit];
     mCurrent.startHeld[unit] = outputs.startHeld[unit];
+    mCurrent.restLeftSeconds[unit] = outputs.restLeftSeconds[unit];
+    mCurrent.sendFailures[unit] = outputs.sendFailures[unit];
     if (on[unit] && !mCurrent.airconOn[unit]) {
       ++mCurrent.starts[unit];
       mRunStart[unit] = now;
@@ -218,6 +217,14 @@ StatusSnapshot OperatorStatus::withRunsSoFar(StatusSnapshot snapshot, int64_t no
     snapshot.fanRunNanoseconds += now - mFanRunStart;
   }
   return snapshot;
+}
+
+void OperatorStatus::found(const AirconStates& outputs) {
+  const int64_t now = monotonicNanoseconds();
+  for (int unit = 0; unit < 2; ++unit) {
+    mCurrent.airconOn[unit] = outputs.on[unit];
+    mRunStart[unit] = now;
+  }
 }
 
 void OperatorStatus::idle() {

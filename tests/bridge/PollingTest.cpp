@@ -142,7 +142,7 @@ TEST_F(BridgePolling, FailedProbeReadKeepsTheOldValueAndGoesOn) {
 TEST_F(BridgePolling, CachedOutputsAreSentAgainOnEveryPoll) {
   setUpProbes("probe-int", "probe-ext");
   setUpAllOutputs();
-  translator.getFirstAircon()->setOnOffStatus(aircon::OFF);
+  switchAircon(2, 0, 0);
   switchAircon(1, 1, 0);
   fanSpeedPercent = 33.0f;
   setFan(fanSpeedPercent);

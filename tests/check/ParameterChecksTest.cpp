@@ -421,6 +421,12 @@ std::vector<Row> table() {
        {{Properties, kMinimumOff + "=", kMinimumOff + " \"3min\" is not a number" + kWears}},
        {{kMinimumOff, "0 (no minimum off time)"}}},
       {"MinimumOffTimeWithFractions", property(kMinimumOff, "0.5"), {}, {{kMinimumOff, "0.5 s"}}},
+      // Longer than a day is taken as a day.
+      {"MinimumOffTimeLongerThanADay",
+       property(kMinimumOff, "1e10"),
+       {{Properties, kMinimumOff + "=",
+         kMinimumOff + " 1e10 is longer than one day: the daemon takes it as 86400 s"}},
+       {{kMinimumOff, "86400 s"}}},
       // Without air conditioners nothing needs protecting.
       {"NoMinimumOffTimeWithoutAircons",
        all({property(kMinimumOff, "0"), constant("numberOfAircons", "0")}),

@@ -124,7 +124,7 @@ TEST(AirconMinimumOffSeconds, TakesFiniteDecimalsAndTurnsEverythingElseOff) {
   };
   for (const Row& row : rows) {
     bool notANumber = !row.notANumber;
-    EXPECT_DOUBLE_EQ(airconMinimumOffSeconds(row.text, &notANumber), row.seconds)
+    EXPECT_DOUBLE_EQ(airconHoldSeconds(row.text, &notANumber), row.seconds)
         << (row.text ? row.text : "(absent)");
     EXPECT_EQ(notANumber, row.notANumber) << (row.text ? row.text : "(absent)");
   }

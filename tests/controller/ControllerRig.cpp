@@ -1,74 +1,22 @@
 #include "ControllerRig.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
-#include "ChildProcess.h"
-#include "CqTranslator.h"
-#include "EarlySite.h"
+#include "FlatCallRecorder.h"
+#include "controllerSnapshot.h"
 #include "frigel.h"
-#include "iostub.h"
 
 namespace {
-
-const char* const kAircon1Label = "controller-aircon-1";
-const char* const kAircon2Label = "controller-aircon-2";
-const char* const kFanLabel = "controller-fan";
-
-// Marks a test process that was started to run one test afresh.
-const char* const kFreshChildVariable = "FRIGEL_FRESH_CONTROLLER_CHILD";
-
-long controllerPasses = 0;
 
 bool startsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-bool endsWith(const std::string& text, const std::string& suffix) {
-  return text.size() >= suffix.size() &&
-         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-// The number right after `prefix` in `line`, if `line` is exactly
-// prefix NUMBER suffix.
-bool unitNumberBetween(const std::string& line, const std::string& prefix,
-                       const std::string& suffix, int& unit) {
-  if (!startsWith(line, prefix) || !endsWith(line, suffix) ||
-      line.size() <= prefix.size() + suffix.size()) {
-    return false;
-  }
-  std::string digits = line.substr(prefix.size(), line.size() - prefix.size() - suffix.size());
-  char* end = nullptr;
-  long value = std::strtol(digits.c_str(), &end, 10);
-  if (end == digits.c_str() || *end != '\0') {
-    return false;
-  }
-  unit = static_cast<int>(value);
-  return true;
-}
-
-// Zeroes every controller variable, settings included (the first-pass
-// marker aside).
-void zeroControllerState() {
+// Zeroes every setting of the controller.
+void zeroSettings() {
 #define FRIGEL_RIG_ZERO(type, name) ::name = type{};
   FRIGEL_CONTROLLER_SETTINGS(FRIGEL_RIG_ZERO)
-  FRIGEL_CONTROLLER_LIVE_STATE(FRIGEL_RIG_ZERO)
 #undef FRIGEL_RIG_ZERO
-}
-
-std::string selfExecutable() {
-  char path[PATH_MAX];
-  ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) {
-    return "";
-  }
-  path[length] = '\0';
-  return path;
 }
 
 }  // namespace
@@ -107,66 +55,26 @@ void ControllerSettings::apply(const Units& units) {
 }
 
 ControllerRig& ControllerRig::instance() {
-  // Destroyed before the logging library shuts down (it was set up
-  // earlier), which takes the capture off its category in time.
   static ControllerRig rig;
   return rig;
 }
 
-long ControllerRig::passesRun() {
-  return controllerPasses;
+ControllerRig::ControllerRig() {
+  recorder.lines = &mActuations;
 }
 
-ControllerRig::ControllerRig() : mBridgeLog("CqTranslator") {
-  EarlySite* site = earlySite();
-  if (site == nullptr || !site->ok) {
-    mBridgeProblem = "vulosim did not come up on controller-site.xml";
-    return;
-  }
-  bool aircon1Found = setupAircon(kAircon1Label, 1);
-  bool aircon2Found = setupAircon(kAircon2Label, 2);
-  bool fanFound = setupFan(kFanLabel);
-  if (translator.getFirstAircon() != nullptr) {
-    mAircon1Port = translator.getFirstAircon()->getControlPort();
-  }
-  if (translator.getSecondAircon() != nullptr) {
-    mAircon2Port = translator.getSecondAircon()->getControlPort();
-  }
-  if (translator.getFan() != nullptr) {
-    mFanPort = translator.getFan()->getControlPort();
-  }
-  mBridgeReady = aircon1Found && aircon2Found && fanFound && mAircon1Port != nullptr &&
-                 mAircon2Port != nullptr && mFanPort != nullptr;
-  if (!mBridgeReady) {
-    mBridgeProblem = "set-up of the controller site's outputs failed";
-  }
-  mBridgeLog.clear();
-}
-
-void ControllerRig::reset() {
-  zeroControllerState();
-  if (aircon* record = translator.getFirstAircon()) {
-    record->setOnOffStatus(aircon::OFF);
-    record->setControlPort(mAircon1Port);
-  }
-  if (aircon* record = translator.getSecondAircon()) {
-    record->setOnOffStatus(aircon::OFF);
-    record->setControlPort(mAircon2Port);
-  }
-  if (Fan* record = translator.getFan()) {
-    record->setControlPort(mFanPort);
-  }
-  mBridgeLog.clear();
+void ControllerRig::startFresh() {
+  zeroSettings();
+  restoreControllerState(ControllerSnapshot());
+  recorder.resetOutputs();
+  mActuations.clear();
 }
 
 void ControllerRig::startIn(eCoolingModeState mode) {
-  if (firstPassDue()) {
-    // Thresholds out of reach: the first pass chooses no cooling.
-    reset();
-    hiTemperaturePullIn = aircon2PullIn = aircon1PullIn = coolingPullIn = 1000.0f;
-    pass();
-  }
-  reset();
+  startFresh();
+  ControllerSnapshot afterFirstPass;
+  afterFirstPass.first = 0;
+  restoreControllerState(afterFirstPass);
   coolState = mode;
 }
 
@@ -178,7 +86,6 @@ void ControllerRig::setTemperatures(float internalCelsius, float externalCelsius
 Actuations ControllerRig::pass() {
   flagChecker();
   whichCooloingMode();
-  ++controllerPasses;
   return takeActuations();
 }
 
@@ -190,15 +97,14 @@ std::vector<Actuations> ControllerRig::passes(int count) {
   return all;
 }
 
+Actuations ControllerRig::takeActuations() {
+  Actuations out;
+  out.swap(mActuations);
+  return out;
+}
+
 void ControllerRig::detachOutputs() {
-  for (aircon* record : {translator.getFirstAircon(), translator.getSecondAircon()}) {
-    if (record != nullptr) {
-      record->setControlPort(nullptr);
-    }
-  }
-  if (Fan* record = translator.getFan()) {
-    record->setControlPort(nullptr);
-  }
+  recorder.attached = false;
 }
 
 void ControllerRig::runningPastFirstStep(eCoolingModeState mode) {
@@ -217,9 +123,7 @@ void ControllerRig::markUnitOn(int unit) {
   } else if (unit == 2) {
     aircon2 = 1;
   }
-  if (aircon* record = translator.getAirconFromNumber(unit)) {
-    record->setOnOffStatus(aircon::ON);
-  }
+  recorder.markOn(unit);
 }
 
 std::string fanEntry(float percent) {
@@ -254,79 +158,4 @@ std::vector<std::string> lastFanWrites(const std::vector<Actuations>& passes) {
 
 void PrintTo(eCoolingModeState mode, std::ostream* out) {
   *out << coolingModeName(mode);
-}
-
-Actuations ControllerRig::takeActuations() {
-  Actuations out;
-  // Index in `out` of a switch that still waits for its "Aircon Switched".
-  long unconfirmed = -1;
-  for (const std::string& line : mBridgeLog.take()) {
-    int unit = 0;
-    if (unitNumberBetween(line, "changing aircon ", " output from OFF to ON", unit)) {
-      out.push_back("ac" + std::to_string(unit) + " on (unsent)");
-      unconfirmed = static_cast<long>(out.size()) - 1;
-    } else if (unitNumberBetween(line, "changing aircon ", " output from ON to OFF", unit)) {
-      out.push_back("ac" + std::to_string(unit) + " off (unsent)");
-      unconfirmed = static_cast<long>(out.size()) - 1;
-    } else if (line == "Aircon Switched") {
-      if (unconfirmed >= 0) {
-        std::string& entry = out[static_cast<std::size_t>(unconfirmed)];
-        entry.erase(entry.find(" (unsent)"));
-        unconfirmed = -1;
-      } else {
-        out.push_back("switched without a switch line");
-      }
-    } else if (unitNumberBetween(line, "attempt to set aicon ", " to a state it is already in",
-                                 unit)) {
-      out.push_back("ac" + std::to_string(unit) + " refused");
-    } else if (unitNumberBetween(line, "Aircon ", " not setup correctly or not present", unit)) {
-      out.push_back("ac" + std::to_string(unit) + " absent");
-    } else if (startsWith(line, "Fan set to: ")) {
-      out.push_back(fanEntry(std::strtof(line.c_str() + 12, nullptr)));
-    }
-    // Anything else (message handling on the delivery thread) is no actuation.
-  }
-  return out;
-}
-
-bool rerunInFreshProcess() {
-  if (ControllerRig::firstPassDue()) {
-    return false;
-  }
-  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  const std::string testName = std::string(info->test_suite_name()) + "." + info->name();
-  if (std::getenv(kFreshChildVariable) != nullptr) {
-    ADD_FAILURE() << "a controller pass ran before " << testName << " in its fresh process";
-    return true;
-  }
-  ChildProcess child;
-  // The child must run exactly this test and leave the parent's reports alone.
-  const std::map<std::string, std::string> environment = {{kFreshChildVariable, testName},
-                                                          {"GTEST_OUTPUT", ""},
-                                                          {"GTEST_SHARD_INDEX", ""},
-                                                          {"GTEST_TOTAL_SHARDS", ""},
-                                                          {"GTEST_SHARD_STATUS_FILE", ""}};
-  if (!child.start({selfExecutable(), "--gtest_filter=" + testName}, environment)) {
-    ADD_FAILURE() << "could not start a fresh process for " << testName;
-    return true;
-  }
-  std::optional<int> status = child.wait(120000);
-  if (!status) {
-    child.stop();
-    ADD_FAILURE() << "the fresh process for " << testName << " did not finish";
-    return true;
-  }
-  bool ranOne = false;
-  std::string output;
-  for (ChildProcess::Stream stream : {ChildProcess::kStdout, ChildProcess::kStderr}) {
-    for (const std::string& line : child.history(stream)) {
-      ranOne = ranOne || line.find("[  PASSED  ] 1 test") != std::string::npos ||
-               line.find("[  FAILED  ] 1 test") != std::string::npos;
-      output += line + "\n";
-    }
-  }
-  EXPECT_TRUE(*status == 0 && ranOne)
-      << testName << " in a fresh process (exit status " << *status << "):\n"
-      << output;
-  return true;
 }

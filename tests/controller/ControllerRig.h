@@ -6,32 +6,13 @@
 // sleeping. What the controller commanded is observed in two ways:
 //
 //  * its variables, read directly, and
-//  * the switch and fan calls, through the real bridge. The test program
-//    starts vulosim on tests/data/controller-site.xml before the process-wide
-//    translator is built (FRIGEL_EARLY_SITE in Site.cpp); the rig sets up both
-//    air-conditioner outputs and the fan through the flat calls setupAircon()
-//    and setupFan() and captures the bridge's own "CqTranslator" log lines.
-//    Each pass yields the actuations it caused, in order (see Actuations).
-//    Nothing in the controller's call path is replaced or hooked.
+//  * the switch and fan calls it made, recorded where they leave the
+//    controller (FlatCallRecorder, in place of the bridge's flat calls), each
+//    switch passed through the bridge's own output logic. Each pass yields
+//    the actuations it caused, in order (see Actuations).
 //
-// Resetting. reset() puts every controller variable back to its start value
-// and the bridge records back to OFF, except the controller's private
-// first-pass marker, which nothing outside the controller can reach. That
-// marker is 1 only until the first whichCooloingMode() call of a process:
-//
-//  * Tests of the first-pass selection begin with FRIGEL_NEEDS_FRESH_CONTROLLER().
-//    If no pass has run in this process yet (the usual case under ctest,
-//    which runs every test in a process of its own), the test simply goes on.
-//    Otherwise the test re-runs itself in a fresh process of this same
-//    program (/proc/self/exe --gtest_filter=<this test>), in which static
-//    initialisation, the simulator and the controller state are all new; the
-//    parent waits for it and reports the child's failures as its own.
-//  * All other tests call startIn(mode). If the first pass is still due, the
-//    rig spends it on a priming pass whose settings lead to no cooling, then
-//    resets everything; from there a test starts in the mode it names.
-//
-// Every controller pass in the test program must go through the rig, so that
-// it knows whether the first pass has been spent.
+// A fresh start is the controller's state at start-up, first-pass marker
+// included (restoreControllerState of a default snapshot).
 #ifndef FRIGEL_TESTS_CONTROLLERRIG_H
 #define FRIGEL_TESTS_CONTROLLERRIG_H
 
@@ -40,7 +21,6 @@
 #include <string>
 #include <vector>
 
-#include <cObject.h>
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -48,13 +28,12 @@
 #include "Globals.h"
 #include "controllerSnapshot.h"
 #include "frigel.h"
-#include "LogCapture.h"
-#include "supervisorLog.h"
+#include "coolingModes.h"
 
-// The actuations of one pass, in the order the bridge logged them:
-//   "ac1 on", "ac2 off"  the bridge switched the unit and sent it
-//   "ac1 on (unsent)"    a switch was logged without "Aircon Switched"
-//   "ac1 refused"        the bridge refused: its record is in that state already
+// The actuations of one pass, in the order they were made:
+//   "ac1 on", "ac2 off"  the unit was switched and the send went out
+//   "ac1 held"           a start waits for the minimum off time
+//   "ac1 refused"        the output is in that state already: nothing sent
 //   "ac3 absent"         the unit is not set up
 //   "fan 100"            a fan write, the value printed with %g
 using Actuations = std::vector<std::string>;
@@ -92,33 +71,22 @@ struct ControllerSettings {
 
 class ControllerRig {
  public:
-  // The one rig of the test program; the first call sets up the bridge.
+  // The one rig of the test program.
   static ControllerRig& instance();
 
-  // True when the simulator came up and all three outputs were set up.
-  bool bridgeReady() const { return mBridgeReady; }
-  const std::string& bridgeProblem() const { return mBridgeProblem; }
-
-  // True until the first controller pass of this process.
-  static bool firstPassDue() { return passesRun() == 0; }
-  static long passesRun();
-
-  // Every controller variable (first-pass marker excepted) to its start
-  // value, both bridge records OFF with their outputs connected, captured
-  // lines dropped.
-  void reset();
-  // reset(), spending the first pass first if it is still due, then
-  // coolState = mode. Settings are all 0 afterwards: apply some.
+  // The controller at start-up (its first pass due, settings all 0), both
+  // outputs set up, off and rested, nothing recorded.
+  void startFresh();
+  // Every controller variable to its start value except the first-pass
+  // marker, which says the first pass is over; both outputs as in
+  // startFresh(). Then coolState = mode. Settings are all 0: apply some.
   void startIn(eCoolingModeState mode);
-
   // Temperature copies as the main loop makes them.
   static void setTemperatures(float internalCelsius, float externalCelsius);
-
   // One pass: flagChecker(), whichCooloingMode(). Returns its actuations.
   Actuations pass();
   // `count` passes; their actuations, one entry per pass.
   std::vector<Actuations> passes(int count);
-
   // `count` passes; the value of `variable` after each.
   template <typename T>
   std::vector<T> watch(int count, const T& variable) {
@@ -129,34 +97,23 @@ class ControllerRig {
     }
     return values;
   }
-
-  // The actuations logged since the last pass or take, e.g. after calling a
+  // The actuations made since the last pass or take, e.g. after calling a
   // role operation directly.
   Actuations takeActuations();
-
   // Puts `mode` past its first step with the units it runs: unit 1 in
   // single-aircon cooling, both in two-aircon and emergency cooling.
   static void runningPastFirstStep(eCoolingModeState mode);
-
-  // Records unit 1 or 2 as on, in the controller and in the bridge record
-  // alike, as if it had been switched on earlier.
+  // Records unit 1 or 2 as on, in the controller and at its output alike,
+  // as if it had been switched on earlier.
   static void markUnitOn(int unit);
-
-  // Disconnects the outputs from the bridge records (so a pass causes no
-  // traffic and only "ac<n> absent" lines), for long runs that observe the
-  // variables only; reset() connects them again.
+  // No output is set up any more (a pass records only "ac<n> absent"), for
+  // long runs that observe the variables only; the next start sets them up
+  // again.
   void detachOutputs();
 
  private:
   ControllerRig();
-
-  LogCapture mBridgeLog;
-  bool mBridgeReady = false;
-  std::string mBridgeProblem;
-  // The output ports found at set-up, put back by reset().
-  cObjectDOutput* mAircon1Port = nullptr;
-  cObjectDOutput* mAircon2Port = nullptr;
-  cObjectAOutput* mFanPort = nullptr;
+  Actuations mActuations;
 };
 
 // The actuation entry of a fan write of `percent`.
@@ -178,10 +135,9 @@ struct RowName {
   }
 };
 
-// Base of the controller tests: the bridge must be up.
+// Base of the controller tests.
 class ControllerTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(rig.bridgeReady()) << rig.bridgeProblem(); }
   ControllerRig& rig = ControllerRig::instance();
 };
 
@@ -237,16 +193,5 @@ class HandOverTest : public TableTest<ModeTest<Mode>, HandOverCase> {
     ControllerRig::setTemperatures(this->row.internal, this->row.external);
   }
 };
-
-// Runs the current test in a fresh process when a controller pass has
-// already run in this one. True in the parent, which must then return.
-bool rerunInFreshProcess();
-
-#define FRIGEL_NEEDS_FRESH_CONTROLLER() \
-  do {                                  \
-    if (rerunInFreshProcess()) {        \
-      return;                           \
-    }                                   \
-  } while (false)
 
 #endif

@@ -1,8 +1,9 @@
 // Properties that hold on every pass, checked over many seeded random
 // settings and temperature traces (the variables only; the outputs are
 // detached from the bridge so that the run causes no traffic). The units'
-// outputs are followed through the bridge's minimum off time, on a clock of
-// passes, as the bridge applies it to the controller's switching.
+// outputs are followed through the bridge's own output logic, on a clock of
+// passes, against a server that sometimes refuses sends or restarts, and a
+// daemon that sometimes restarts.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,7 +15,8 @@
 
 #include "ControllerRig.h"
 #include "frigel.h"
-#include "minimumOffTime.h"
+#include "airconOutputs.h"
+#include "restRecord.h"
 
 namespace {
 
@@ -89,34 +91,123 @@ class TemperatureWalk {
   float mValue;
 };
 
-// One unit's output as the bridge sends it: the controller's record at the
-// end of each pass is its request, held for the minimum off time.
-class HeldOutput {
+// The outputs as the daemon drives them: the bridge's outputs, reconciled
+// after each controller step, and the object server's outputs, with the
+// faults of a live site at random passes: the server refuses sends for a
+// while, or restarts with its outputs clear (the bridge learns of it in its
+// next pass); the daemon restarts, and its successor finds the outputs at
+// the server and the rests in the record its predecessor kept.
+class DrivenOutputs {
  public:
-  explicit HeldOutput(int64_t minimumOffPasses) : mHold(minimumOffPasses) {}
-  // The output after `pass`; `restPasses` is set to the length of a rest
-  // that ended at this pass, else -1.
-  bool follow(bool wanted, int64_t pass, int64_t& restPasses) {
-    const bool before = mOn;
-    if (mHold.request(wanted, mOn, pass) == MinimumOffTime::Decision::Send) {
-      mOn = wanted;
+  DrivenOutputs(std::mt19937& random, int64_t minimumOffPasses, int64_t staggerPasses)
+      : mRandom(random), mTiming{minimumOffPasses, staggerPasses} {
+    startDaemon(0);
+  }
+
+  // Random faults at the start of `pass`. True when the daemon restarts:
+  // the controller must start afresh.
+  bool faults(int64_t pass) {
+    if (mRefusingUntil <= pass && draw(300)) {
+      mRefusingUntil = pass + 1 + draw(20);
     }
-    if (mHold.releaseDue(pass)) {
-      mOn = true;
+    if (draw(400)) {
+      // The new server holds every output clear.
+      for (int u = 0; u < 2; ++u) {
+        clearAtServer(u, pass);
+      }
+      mServerRestartUnnoticed = true;
     }
-    restPasses = -1;
-    if (before && !mOn) {
-      mOffAt = pass;
-    } else if (!before && mOn && mOffAt >= 0) {
-      restPasses = pass - mOffAt;
+    if (draw(500)) {
+      // The record is what the dying daemon last wrote: kept as text, as
+      // in its file, and read back by the next one.
+      mRecordText = formatRestRecord(restRecordOf(mOutputs, "boot"));
+      startDaemon(pass);
+      return true;
     }
-    return mOn;
+    return false;
+  }
+
+  // After the controller's step of `pass`: the bridge takes the decisions
+  // (the controller's records) and sends what is out of line. Returns a
+  // fault found, or "".
+  std::string afterStep(int64_t pass) {
+    const uint8_t decided[2] = {aircon1, aircon2};
+    for (int u = 0; u < 2; ++u) {
+      mOutputs.decide(u + 1, decided[u] == on);
+    }
+    if (mServerRestartUnnoticed) {
+      mServerRestartUnnoticed = false;
+      mOutputs.lost(pass);
+    }
+    std::string fault;
+    mOutputs.reconcile(pass, [&](int unit, bool wantOn) {
+      if (pass < mRefusingUntil) {
+        return false;
+      }
+      const int u = unit - 1;
+      if (wantOn && !mServerOn[u] && mServerOffAt[u] >= 0 &&
+          pass - mServerOffAt[u] < mTiming.minimumOff) {
+        fault = "unit " + std::to_string(unit) + " started after resting " +
+                std::to_string(pass - mServerOffAt[u]) + " passes";
+      }
+      if (wantOn && !mServerOn[u]) {
+        mServerOn[u] = true;
+      } else if (!wantOn) {
+        clearAtServer(u, pass);
+      }
+      return true;
+    });
+    // An output may differ from the decision while its start is held, while
+    // the server refuses, and for the one pass before the bridge learns that
+    // the server restarted.
+    for (int u = 0; u < 2; ++u) {
+      const bool explained = mOutputs.startHold(u + 1, pass) != AirconOutputs::Hold::None ||
+                             pass < mRefusingUntil || mServerRestartUnnoticed;
+      const bool differs = mServerOn[u] != (decided[u] == on);
+      mOutOfLine[u] = differs && !explained ? mOutOfLine[u] + 1 : 0;
+      if (mOutOfLine[u] > 1 && fault.empty()) {
+        fault = "unit " + std::to_string(u + 1) + " differs from the decision for " +
+                std::to_string(mOutOfLine[u]) + " passes";
+      }
+    }
+    return fault;
   }
 
  private:
-  MinimumOffTime mHold;
-  bool mOn = false;
-  int64_t mOffAt = -1;
+  bool draw(int oneIn) { return std::uniform_int_distribution<int>(0, oneIn - 1)(mRandom) == 0; }
+
+  void clearAtServer(int u, int64_t pass) {
+    if (mServerOn[u]) {
+      mServerOn[u] = false;
+      mServerOffAt[u] = pass;
+    }
+  }
+
+  void startDaemon(int64_t pass) {
+    mOutputs = AirconOutputs();
+    mOutputs.setTiming(mTiming);
+    for (int u = 0; u < 2; ++u) {
+      mOutputs.found(
+          u + 1, mServerOn[u] ? AirconOutputs::Confirmed::On : AirconOutputs::Confirmed::Off, pass);
+    }
+    const RestRecordUse use = judgeRestRecord(!mRecordText.empty(), mRecordText, "boot", pass);
+    for (int u = 0; use.valid && u < 2; ++u) {
+      if (use.record.units[u].state == RestRecord::Unit::Resting) {
+        mOutputs.restingSince(u + 1, use.record.units[u].restingSince);
+      }
+    }
+    mOutOfLine[0] = mOutOfLine[1] = 0;
+  }
+
+  std::mt19937& mRandom;
+  const AirconOutputs::Timing mTiming;
+  AirconOutputs mOutputs;
+  std::string mRecordText;
+  bool mServerOn[2] = {false, false};
+  int64_t mServerOffAt[2] = {-1, -1};  // -1: never on
+  int64_t mRefusingUntil = 0;
+  bool mServerRestartUnnoticed = false;
+  int mOutOfLine[2] = {0, 0};
 };
 
 // A run that single-aircon mode's first step started: its unit, the pass it
@@ -147,10 +238,17 @@ TEST_F(ControllerTest, InvariantsHoldOverRandomTraces) {
     // Passes in a row whose no-cooling step ran.
     int noCoolingStepsInARow = 0;
     const int64_t minimumOffPasses = std::uniform_int_distribution<int>(1, 30)(random);
-    HeldOutput outputs[2] = {HeldOutput(minimumOffPasses), HeldOutput(minimumOffPasses)};
+    const int64_t staggerPasses = std::uniform_int_distribution<int>(0, 10)(random);
+    DrivenOutputs outputs(random, minimumOffPasses, staggerPasses);
     SingleAirconRun run;
 
     for (int pass = 0; pass < kPassesPerSeed; ++pass) {
+      if (outputs.faults(pass)) {
+        // The daemon restarted: a controller at its start, the same settings.
+        restoreControllerState(ControllerSnapshot());
+        noCoolingStepsInARow = 0;
+        run = SingleAirconRun();
+      }
       const float t = internal.next();
       ControllerRig::setTemperatures(t, external.next());
       const eCoolingModeState before = coolState;
@@ -160,14 +258,8 @@ TEST_F(ControllerTest, InvariantsHoldOverRandomTraces) {
       ++passesChecked;
 
       const uint8_t isOn[2] = {aircon1, aircon2};
-      for (int unit = 0; unit < 2; ++unit) {
-        int64_t rest = -1;
-        outputs[unit].follow(isOn[unit] == on, pass, rest);
-        if (rest >= 0) {
-          ASSERT_GE(rest, minimumOffPasses)
-              << "unit " << unit + 1 << " rested too short, " << describe(seed, pass);
-        }
-      }
+      const std::string outputFault = outputs.afterStep(pass);
+      ASSERT_EQ(outputFault, "") << describe(seed, pass);
       if (coolState == emergencyCoolingModeState || coolState == aircon2CoolingModeState) {
         run.takenOver = true;
       }

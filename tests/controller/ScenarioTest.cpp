@@ -106,7 +106,7 @@ std::vector<float> fanBetween(const Trace& trace, int firstPass, int lastPass) {
 // The room is at 45 when the daemon starts and cools by 0.01 per pass down to
 // 20; outside air at 15.
 TEST_F(ControllerTest, Scenario1_HotStart) {
-  FRIGEL_NEEDS_FRESH_CONTROLLER();
+  rig.startFresh();
   const int passes = 2500;
   ControllerSettings().apply();
   Trace trace = runScript(rig, passes,

@@ -32,7 +32,7 @@ using FirstPassTest = TableTest<ControllerTest, StartCase>;
 // mode's step in the same call. It starts no other timer, clears no flag and
 // skips the emergency entry actions.
 TEST_P(FirstPassTest, ChoosesTheStartingModeAndRunsItsStepAtOnce) {
-  FRIGEL_NEEDS_FRESH_CONTROLLER();
+  rig.startFresh();
   ControllerSettings settings;
   settings.fanRampDownTimeValue = 50;
   settings.apply(row.units);
@@ -100,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
     RowName());
 
 TEST_F(ControllerTest, FirstPassSelectionIsMadeOnlyOnce) {
-  FRIGEL_NEEDS_FRESH_CONTROLLER();
+  rig.startFresh();
   ControllerSettings settings;
   settings.useFreeAir = 0;
   settings.apply();

@@ -138,7 +138,7 @@ TEST_F(ControllerTest, TemperatureSettersStoreTheValueUnchanged) {
 // Before the first pass everything is 0: no mode, no fan, no timer running,
 // and both temperatures read 0.0 until the first probe value arrives.
 TEST_F(ControllerTest, EveryVariableStartsAtZero) {
-  FRIGEL_NEEDS_FRESH_CONTROLLER();
+  rig.startFresh();
   EXPECT_EQ(coolState, noCoolingModeState);
   EXPECT_EQ(internalTemperatureAveraging, 0.0f);
   EXPECT_EQ(externalTemperatureAveraging, 0.0f);

@@ -234,19 +234,27 @@ class Stepper {
   void step(const State& from, const Input& in, State& to, std::vector<Broken>& broken) {
     const ExplorerSettings& settings = mConfig.settings;
     restoreControllerState(from.controller);
+    AirconOutputs::Memory outputs;
     for (int u = 0; u < 2; ++u) {
-      recorder.holds[u].setMinimumOff(mConfig.minimumOffPasses);
-      recorder.holds[u].restore(MinimumOffTime::Memory{
-          from.resting[u], kPassClock - static_cast<int64_t>(from.restPasses[u]), from.held[u]});
-      recorder.sentOn[u] = from.sentOn[u];
+      AirconOutputs::Unit& unit = outputs.units[u];
+      unit.present = true;
+      // The decision is the controller's record, which only the switches
+      // change.
+      unit.decidedOn = (u == 0 ? from.controller.aircon1 : from.controller.aircon2) == on;
+      unit.confirmed =
+          from.sentOn[u] ? AirconOutputs::Confirmed::On : AirconOutputs::Confirmed::Off;
+      unit.resting = from.resting[u];
+      unit.offAt = kPassClock - static_cast<int64_t>(from.restPasses[u]);
     }
+    recorder.outputs.setTiming(AirconOutputs::Timing{mConfig.minimumOffPasses, 0});
+    recorder.outputs.restore(outputs);
     recorder.startPass(kPassClock);
     setInternalTemperatureAveraging(in.internal);
     setExternalTemperatureAveraging(in.external);
 
     flagChecker();
     whichCooloingMode();
-    recorder.releaseHeldStarts();
+    recorder.reconcile();
 
     to = State();
     to.controller = saveControllerState();
@@ -261,12 +269,13 @@ class Stepper {
 
     // The outputs and their rests.
     for (int u = 0; u < 2; ++u) {
-      const MinimumOffTime::Memory memory = recorder.holds[u].memory();
-      to.sentOn[u] = recorder.sentOn[u];
-      to.held[u] = memory.held;
-      to.resting[u] = memory.resting && !to.sentOn[u];
+      const AirconOutputs::Unit& unit = recorder.outputs.memory().units[u];
+      to.sentOn[u] = unit.confirmed == AirconOutputs::Confirmed::On;
+      // Every send goes out: a start decided and not on is held.
+      to.held[u] = unit.decidedOn && !to.sentOn[u];
+      to.resting[u] = unit.resting && !to.sentOn[u];
       if (to.resting[u]) {
-        const int64_t rested = kPassClock + 1 - memory.offAt;
+        const int64_t rested = kPassClock + 1 - unit.offAt;
         to.restPasses[u] = static_cast<uint32_t>(std::min<int64_t>(rested, mRestCap));
       }
       if (to.sentOn[u] && recordOn[u] != on) {

@@ -15,7 +15,7 @@ constexpr useconds_t kRestartPauseMicroseconds = 100 * 1000;
 }  // namespace
 
 DaemonSite::DaemonSite(const std::string& extraProperties)
-    : mSiteFile(kDaemonSiteFile), mServer(new VulosimProcess) {
+    : mSiteFile(kDaemonSiteFile), mServer(new VulosimProcess), mDaemon(new ChildProcess) {
   // A simulator killed under a test must not take the test with it.
   ::signal(SIGPIPE, SIG_IGN);
   writeProperties(kSiteLogProperties + extraProperties);
@@ -24,7 +24,7 @@ DaemonSite::DaemonSite(const std::string& extraProperties)
 }
 
 DaemonSite::~DaemonSite() {
-  mDaemon.stop();
+  mDaemon->stop();
   mServer->stop();
 }
 
@@ -61,9 +61,11 @@ void DaemonSite::removeEtcFile(const std::string& relativePath) {
   std::filesystem::remove(mEtc.path() + "/" + relativePath, ignored);
 }
 
-std::string DaemonSite::readStatus() const {
+nlohmann::json DaemonSite::readStatus() const {
   std::ifstream in(runDir() + "/status");
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  nlohmann::json status = nlohmann::json::parse(text, nullptr, false);
+  return status.is_discarded() ? nlohmann::json() : status;
 }
 
 bool DaemonSite::startServer(const std::vector<std::string>& extraArgs) {
@@ -96,12 +98,16 @@ bool DaemonSite::startDaemon(const std::vector<std::string>& wrapper,
   SiteDaemonOptions options;
   options.wrapper = wrapper;
   options.extraEnv = extraEnv;
-  return startSiteDaemon(mDaemon, mEtc.path(), mPort, options);
+  if (mDaemon->pid() > 0) {
+    mDaemon->stop();
+    mDaemon.reset(new ChildProcess);
+  }
+  return startSiteDaemon(*mDaemon, mEtc.path(), mPort, options);
 }
 
 int DaemonSite::stopDaemon(int sig, int timeoutMs) {
-  mDaemon.sendSignal(sig);
-  auto status = mDaemon.wait(timeoutMs);
+  mDaemon->sendSignal(sig);
+  auto status = mDaemon->wait(timeoutMs);
   return status ? *status : -1;
 }
 

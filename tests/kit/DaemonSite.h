@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "ChildProcess.h"
 #include "SiteConfig.h"
 #include "TempDir.h"
@@ -43,10 +45,10 @@ class DaemonSite {
   std::string writeEtcFile(const std::string& relativePath, const std::string& content);
   void removeEtcFile(const std::string& relativePath);
   const std::string& etcDir() const { return mEtc.path(); }
-  // Where the daemon writes its status file, and the file's text ("" while
-  // there is none).
+  // Where the daemon writes its status file, and the file as JSON (null
+  // while there is none or it is not JSON).
   std::string runDir() const { return siteRunDir(mEtc.path()); }
-  std::string readStatus() const;
+  nlohmann::json readStatus() const;
 
   // Starts the simulator on a free port; `extraArgs` are added to its
   // command line (e.g. a room model). False when it did not come up.
@@ -60,13 +62,15 @@ class DaemonSite {
 
   // Starts frigel on the simulator's port, behind `wrapper` (e.g. valgrind
   // and its options) when given, with `extraEnv` added to its environment.
+  // After a stop, a new daemon starts on the same folders (a restart); its
+  // output is read from daemon() afresh.
   bool startDaemon(const std::vector<std::string>& wrapper = {},
                    const std::map<std::string, std::string>& extraEnv = {});
   // Sends `sig`, then the exit status (-1 when it did not end in time).
   int stopDaemon(int sig = SIGTERM, int timeoutMs = kWaitMs);
 
   VulosimProcess& server() { return *mServer; }
-  ChildProcess& daemon() { return mDaemon; }
+  ChildProcess& daemon() { return *mDaemon; }
   // Waits for a simulator line that contains `text` (e.g. "dout ac-1 SET").
   bool serverSays(const std::string& text, int timeoutMs = kWaitMs);
   // Sets the internal probe and waits until the server has taken it.
@@ -77,7 +81,7 @@ class DaemonSite {
   std::string mSiteFile;
   int mPort = 0;
   std::unique_ptr<VulosimProcess> mServer;
-  ChildProcess mDaemon;
+  std::unique_ptr<ChildProcess> mDaemon;
 };
 
 #endif

@@ -32,6 +32,9 @@ TEST(MetricsText, NamesLabelsAndValuesFollowTheExpositionFormat) {
   s.starts[1] = 3;
   s.runNanoseconds[1] = 90LL * 1000000000;
   s.startHeld[0] = 1;
+  s.airconDecidedOn[0] = 1;
+  s.restLeftSeconds[0] = 12.5;
+  s.sendFailures[2] = 7;
   s.fanPercentSent = 40.0f;
   s.passes = 12345;
   MetricsContext c;
@@ -42,16 +45,26 @@ TEST(MetricsText, NamesLabelsAndValuesFollowTheExpositionFormat) {
   const std::string text = renderMetrics(s, c);
 
   EXPECT_EQ(text.find("frigel_temperature_celsius{probe=\"internal\"}"), std::string::npos);
-  for (const char* line :
-       {"frigel_temperature_celsius{probe=\"external\"} 18.5",
-        "frigel_probe_age_seconds{probe=\"internal\"} 12.5",
-        "frigel_mode{mode=\"single_aircon\"} 1", "frigel_mode{mode=\"no_cooling\"} 0",
-        "frigel_aircon_on{unit=\"2\"} 1", "frigel_aircon_starts_total{unit=\"2\"} 3",
-        "frigel_aircon_run_seconds_total{unit=\"2\"} 90", "frigel_aircon_start_held{unit=\"1\"} 1",
-        "frigel_fan_speed_ratio 0.4", "frigel_passes_total 12345",
-        "frigel_start_time_seconds 1765000000", "frigel_build_info{version=\"1.2\\\"3\"} 1",
-        "frigel_state{state=\"controlling\"} 1", "frigel_state{state=\"stopped\"} 0",
-        "# TYPE frigel_aircon_starts_total counter", "# TYPE frigel_mode gauge"}) {
+  for (const char* line : {"frigel_temperature_celsius{probe=\"external\"} 18.5",
+                           "frigel_probe_age_seconds{probe=\"internal\"} 12.5",
+                           "frigel_mode{mode=\"single_aircon\"} 1",
+                           "frigel_mode{mode=\"no_cooling\"} 0",
+                           "frigel_aircon_on{unit=\"2\"} 1",
+                           "frigel_aircon_starts_total{unit=\"2\"} 3",
+                           "frigel_aircon_run_seconds_total{unit=\"2\"} 90",
+                           "frigel_aircon_start_held{unit=\"1\"} 1",
+                           "frigel_aircon_decided_on{unit=\"1\"} 1",
+                           "frigel_aircon_on{unit=\"1\"} 0",
+                           "frigel_aircon_rest_left_seconds{unit=\"1\"} 12.5",
+                           "frigel_output_send_failures_total{output=\"fan\"} 7",
+                           "frigel_fan_speed_ratio 0.4",
+                           "frigel_passes_total 12345",
+                           "frigel_start_time_seconds 1765000000",
+                           "frigel_build_info{version=\"1.2\\\"3\"} 1",
+                           "frigel_state{state=\"controlling\"} 1",
+                           "frigel_state{state=\"stopped\"} 0",
+                           "# TYPE frigel_aircon_starts_total counter",
+                           "# TYPE frigel_mode gauge"}) {
     EXPECT_TRUE(has(text, line)) << line << "\n" << text;
   }
   // Every line is a comment or one sample: a name, labels, a number.

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
 #include "Globals.h"
 #include "LogCapture.h"
 #include "TempDir.h"
@@ -20,41 +22,47 @@ TEST(StatusJson, RendersEveryFieldAndNullForWhatIsUnknown) {
   s.internalTemperature = 31.25f;
   s.externalTemperature = NAN;
   s.fanSpeedPercent = 40.0f;
+  s.airconDecidedOn[0] = 1;
   s.airconOn[0] = 1;
   s.starts[0] = 3;
   s.runNanoseconds[0] = 5400LL * 1000000000;  // 1.5 h
+  s.airconDecidedOn[1] = 1;
   s.startHeld[1] = 1;
+  s.restLeftSeconds[1] = 42.04;
+  s.sendFailures[1] = 5;
+  s.sendFailures[2] = 7;
   s.firstRoleUnit = 2;
   const StatusWriteStamp stamp{4242, 1700000000};
-  std::string json = renderStatusJson(s, 99.96, 1.5, -1.0, stamp);
-  EXPECT_NE(json.find("\"state\": \"controlling\",\n  \"pid\": 4242,\n"
-                      "  \"writtenAt\": \"2023-11-14T22:13:20Z\",\n"
-                      "  \"writtenAtUnixSeconds\": 1700000000,\n"),
-            std::string::npos)
-      << json;
-  EXPECT_NE(json.find("\"mode\": \"two aircon\""), std::string::npos);
-  EXPECT_NE(json.find("\"passesPerSecond\": 100.0"), std::string::npos);
-  EXPECT_NE(json.find("\"internal\": {\"temperature\": 31.25, \"lastTrendAgeSeconds\": 1.5}"),
-            std::string::npos);
-  EXPECT_NE(json.find("\"external\": {\"temperature\": null, \"lastTrendAgeSeconds\": null}"),
-            std::string::npos);
-  EXPECT_NE(json.find("{\"unit\": 1, \"on\": true, \"starts\": 3, \"runHours\": 1.500, "
-                      "\"startHeld\": false}"),
-            std::string::npos);
-  EXPECT_NE(json.find("{\"unit\": 2, \"on\": false, \"starts\": 0, \"runHours\": 0.000, "
-                      "\"startHeld\": true}"),
-            std::string::npos);
-  EXPECT_NE(json.find("\"firstRoleUnit\": 2"), std::string::npos);
-  EXPECT_NE(json.find("\"fanSpeedPercent\": 40.0"), std::string::npos);
+  const auto json = nlohmann::json::parse(renderStatusJson(s, 99.96, 1.5, -1.0, stamp));
+  EXPECT_EQ(json["state"], "controlling");
+  EXPECT_EQ(json["pid"], 4242);
+  EXPECT_EQ(json["writtenAt"], "2023-11-14T22:13:20Z");
+  EXPECT_EQ(json["writtenAtUnixSeconds"], 1700000000);
+  EXPECT_EQ(json["mode"], "two aircon");
+  EXPECT_EQ(json["passesPerSecond"], 100.0);
+  EXPECT_EQ(json["probes"]["internal"],
+            nlohmann::json::parse(R"({"temperature": 31.25, "lastTrendAgeSeconds": 1.5})"));
+  EXPECT_EQ(json["probes"]["external"],
+            nlohmann::json::parse(R"({"temperature": null, "lastTrendAgeSeconds": null})"));
+  EXPECT_EQ(json["aircons"][0], nlohmann::json::parse(R"({"unit": 1, "decidedOn": true,
+      "on": true, "startHeld": false, "restLeftSeconds": 0.0, "starts": 3, "runHours": 1.5,
+      "sendFailures": 0})"));
+  EXPECT_EQ(json["aircons"][1], nlohmann::json::parse(R"({"unit": 2, "decidedOn": true,
+      "on": false, "startHeld": true, "restLeftSeconds": 42.0, "starts": 0, "runHours": 0.0,
+      "sendFailures": 5})"));
+  EXPECT_EQ(json["firstRoleUnit"], 2);
+  EXPECT_EQ(json["fanSpeedPercent"], 40.0);
+  EXPECT_EQ(json["fanSendFailures"], 7);
 
-  std::string idle = renderStatusJson(StatusSnapshot(), -1.0, -1.0, -1.0, stamp);
-  EXPECT_NE(idle.find("\"state\": \"idle: set-up incomplete\""), std::string::npos);
-  EXPECT_NE(idle.find("\"passesPerSecond\": null"), std::string::npos);
+  const auto idle =
+      nlohmann::json::parse(renderStatusJson(StatusSnapshot(), -1.0, -1.0, -1.0, stamp));
+  EXPECT_EQ(idle["state"], "idle: set-up incomplete");
+  EXPECT_TRUE(idle["passesPerSecond"].is_null());
 
   s.stopped = true;  // the last mode and units stay, marked as no longer controlled
-  std::string stopped = renderStatusJson(s, -1.0, 1.5, -1.0, stamp);
-  EXPECT_NE(stopped.find("\"state\": \"stopped\""), std::string::npos) << stopped;
-  EXPECT_NE(stopped.find("\"mode\": \"two aircon\""), std::string::npos);
+  const auto stopped = nlohmann::json::parse(renderStatusJson(s, -1.0, 1.5, -1.0, stamp));
+  EXPECT_EQ(stopped["state"], "stopped");
+  EXPECT_EQ(stopped["mode"], "two aircon");
 }
 
 TEST(SnapshotExchange, TheReaderGetsTheLatestOnlyOnce) {
@@ -110,7 +118,7 @@ TEST_F(OperatorStatusTest, CountsStartsAndWritesTheFileAtomically) {
   const std::string path = dir.path() + "/status";
   {
     OperatorStatus status(log, dir.path(), 0);
-    AirconOutputs outputs;
+    AirconStates outputs;
     status.afterPass(outputs);
     outputs.on[1] = true;  // unit 2 starts
     coolState = aircon1CoolingModeState;
@@ -123,10 +131,12 @@ TEST_F(OperatorStatusTest, CountsStartsAndWritesTheFileAtomically) {
     outputs.on[1] = true;  // and goes out
     status.afterPass(outputs);
   }  // the destructor makes a last write
-  std::string json = readWholeFile(path);
-  EXPECT_NE(json.find("\"mode\": \"single aircon\""), std::string::npos) << json;
-  EXPECT_NE(json.find("{\"unit\": 2, \"on\": true, \"starts\": 2"), std::string::npos);
-  EXPECT_NE(json.find("{\"unit\": 1, \"on\": false, \"starts\": 0"), std::string::npos);
+  const auto json = nlohmann::json::parse(readWholeFile(path));
+  EXPECT_EQ(json["mode"], "single aircon");
+  EXPECT_EQ(json["aircons"][1]["on"], true);
+  EXPECT_EQ(json["aircons"][1]["starts"], 2);
+  EXPECT_EQ(json["aircons"][0]["on"], false);
+  EXPECT_EQ(json["aircons"][0]["starts"], 0);
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "/status.tmp"));
 }
 
@@ -152,7 +162,7 @@ TEST_F(OperatorStatusTest, AProbeWithoutNewValuesIsReportedStaleOnce) {
   LogCapture capture("OperatorStatusTest");
   {
     OperatorStatus status(log, dir.path(), 1);
-    status.afterPass(AirconOutputs());
+    status.afterPass(AirconStates());
     ASSERT_TRUE(capture.waitFor("internal probe stale: no new value for 1 s", 10000) ||
                 capture.waitFor("internal probe stale: no new value for 2 s", 10000));
   }

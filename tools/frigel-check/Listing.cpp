@@ -42,11 +42,7 @@ std::string daemonKeyValue(const DaemonKeyValue& value) {
     return number + " us a pass";
   }
   if (value.value <= 0) {
-    if (name == kSyncTimeKey) {
-      return number + " (re-poll off)";
-    }
-    return number +
-           (name == kProbeStaleKey ? " (stale-probe check off)" : " (no minimum off time)");
+    return number + " (" + value.key.atZero + ")";
   }
   return number + " " + value.key.unit;
 }

@@ -111,6 +111,18 @@ void checkDaemonValue(const std::string& path, const PropertiesLine& line, const
   }
 }
 
+void checkHoldSeconds(const std::string& path, const PropertiesLine& line, const DaemonKey& key,
+                      Findings& findings) {
+  bool capped = false;
+  airconHoldSeconds(line.value.c_str(), nullptr, &capped);
+  if (capped) {
+    findings.warn(path, line.number,
+                  std::string(key.name) + " " + trimBlanks(line.value) +
+                      " is longer than one day: the daemon takes it as " +
+                      formatStoredValue(kLongestAirconHoldSeconds) + " s");
+  }
+}
+
 // The textfile collector reads only files named *.prom, in a folder that
 // must exist; the daemon writes a temporary file beside it.
 void checkMetricsTextfile(const std::string& path, const PropertiesLine& line, Findings& findings) {
@@ -138,10 +150,13 @@ void checkMetricsTextfile(const std::string& path, const PropertiesLine& line, F
 void checkKey(const std::string& path, const PropertiesLine& line, const std::string& keyCore,
               Findings& findings) {
   if (const DaemonKey* key = daemonKeyNamed(keyCore)) {
-    // The minimum off time only matters with air conditioners, so its value
-    // is judged with the parameter files (checkValues).
+    // Whether a minimum off time is wanted at all depends on the air
+    // conditioners, so that is judged with the parameter files
+    // (checkValues); here only a value the daemon cuts.
     if (line.key == keyCore && key->reading == DaemonKey::WholeNumber) {
       checkDaemonValue(path, line, *key, findings);
+    } else if (line.key == keyCore && key->reading == DaemonKey::HoldSeconds) {
+      checkHoldSeconds(path, line, *key, findings);
     } else if (line.key == keyCore && key->reading == DaemonKey::Path) {
       checkMetricsTextfile(path, line, findings);
     }
@@ -179,11 +194,13 @@ void checkKey(const std::string& path, const PropertiesLine& line, const std::st
 
 const std::vector<DaemonKey>& daemonKeys() {
   static const std::vector<DaemonKey> keys = {
-      {kSyncTimeKey, DaemonKey::WholeNumber, kDefaultSyncTimeSeconds, "s"},
-      {kPassPeriodKey, DaemonKey::WholeNumber, kDefaultPassPeriodMicroseconds, "us"},
-      {kProbeStaleKey, DaemonKey::WholeNumber, kDefaultProbeStaleSeconds, "s"},
-      {kAirconMinimumOffKey, DaemonKey::MinimumOff, 0, "s"},
-      {kMetricsTextfileKey, DaemonKey::Path, 0, ""},
+      {kSyncTimeKey, DaemonKey::WholeNumber, kDefaultSyncTimeSeconds, "s", "re-poll off"},
+      {kPassPeriodKey, DaemonKey::WholeNumber, kDefaultPassPeriodMicroseconds, "us", ""},
+      {kProbeStaleKey, DaemonKey::WholeNumber, kDefaultProbeStaleSeconds, "s",
+       "stale-probe check off"},
+      {kAirconMinimumOffKey, DaemonKey::HoldSeconds, 0, "s", "no minimum off time"},
+      {kAirconStartStaggerKey, DaemonKey::HoldSeconds, 0, "s", "starts may coincide"},
+      {kMetricsTextfileKey, DaemonKey::Path, 0, "", ""},
   };
   return keys;
 }
@@ -287,8 +304,8 @@ PropertiesReview reviewPropertiesFile(const std::string& path, Findings& finding
     value.text = text != nullptr ? text : "";
     if (key.reading == DaemonKey::WholeNumber) {
       value.value = properties.getInt(key.name, static_cast<int>(key.defaultValue));
-    } else if (key.reading == DaemonKey::MinimumOff) {
-      value.value = airconMinimumOffSeconds(text, &value.notANumber);
+    } else if (key.reading == DaemonKey::HoldSeconds) {
+      value.value = airconHoldSeconds(text, &value.notANumber);
     }
     for (const PropertiesLine& line : lines) {
       if (line.kind == PropertiesLine::Entry && line.key == key.name) {

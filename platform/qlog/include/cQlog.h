@@ -23,13 +23,14 @@ class cQlog {
   // new configuration replaces the old one. Call it before other threads log.
   static bool init(const char* path);
 
-  // printf-style messages at DEBUG (700) and INFO (600). A message longer
+  // printf-style messages at DEBUG (700), INFO (600) and WARN (400). A message longer
   // than the formatting buffer is cut, never overflowed. Each message is one
   // line: trailing '\n' and '\r' characters are removed ("Fan set to: %f\n"
   // logs "Fan set to: 12.000000"). The category's priority is checked before
   // formatting, so a disabled message costs almost nothing.
   void debug(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
   void info(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+  void warn(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 
   const char* getCategoryName() const { return mCatName; }
 

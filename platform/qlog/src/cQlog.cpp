@@ -161,6 +161,13 @@ void cQlog::info(const char* fmt, ...) {
   va_end(args);
 }
 
+void cQlog::warn(const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  log(log4cpp::Priority::WARN, fmt, args);
+  va_end(args);
+}
+
 void cQlog::log(int priority, const char* fmt, __builtin_va_list args) {
   // Checked first: the control loop logs a debug line every pass, and a
   // disabled line should cost no formatting.
