@@ -16,8 +16,8 @@ bool isBlank(std::string_view line) {
 }
 
 bool hasLabel(Command::Kind kind) {
-  return kind == Command::Kind::Ain || kind == Command::Kind::Trend || kind == Command::Kind::Get ||
-         kind == Command::Kind::Count;
+  return kind != Command::Kind::Drop && kind != Command::Kind::Garbage &&
+         kind != Command::Kind::Quit;
 }
 
 std::string writtenOut(const Command& command) {

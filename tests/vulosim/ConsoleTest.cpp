@@ -19,10 +19,13 @@ class VulosimConsole : public ::testing::Test {
   VulosimProcess sim;
 };
 
-TEST_F(VulosimConsole, AinNeedsAnAnalogueInput) {
+TEST_F(VulosimConsole, EachCommandNeedsAPortOfItsKind) {
   EXPECT_EQ(sim.ask("ain nope 1", "none "), "none nope");
   EXPECT_EQ(sim.ask("ain ac-1 1", "error "), "error no analogue input is labelled ac-1");
   EXPECT_EQ(sim.ask("trend fan 1 1", "error "), "error no analogue input is labelled fan");
+  EXPECT_EQ(sim.ask("freeze door", "error "), "error no analogue input is labelled door");
+  EXPECT_EQ(sim.ask("thaw nope", "none "), "none nope");
+  EXPECT_EQ(sim.ask("fail ac-1", "error "), "error no room model is running (--model)");
   EXPECT_EQ(sim.ask("get ac-1", "state "), "state ac-1 CLEAR");
 }
 

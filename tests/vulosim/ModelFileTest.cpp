@@ -22,7 +22,7 @@ const char kGoodModel[] = R"(<?xml version="1.0"?>
   <walls conductance="100"/>
   <outside min="17" max="35" coldestHour="4" warmestHour="14"/>
   <probes internal="temp-in" external="temp-out" resolution="0.1" noise="0.05" seed="7"/>
-  <aircon number="2" label="ac-2" coolingWatts="3000" electricWatts="1100"/>
+  <aircon number="2" label="ac-2" coolingWatts="3000" electricWatts="1100" failed="true"/>
   <aircon number="1" label="ac-1" coolingWatts="3500" electricWatts="1300"/>
   <fan label="fan" airflow="1500" electricWatts="250"/>
   <threshold name="alarm" temperature="35"/>
@@ -107,6 +107,8 @@ TEST_F(ModelFileTest, ReadsEverySetting) {
   EXPECT_EQ(definition.aircons[0].label, "ac-1");
   EXPECT_DOUBLE_EQ(definition.aircons[0].coolingW, 3500.0);
   EXPECT_DOUBLE_EQ(definition.aircons[1].electricW, 1100.0);
+  EXPECT_FALSE(definition.aircons[0].failed);
+  EXPECT_TRUE(definition.aircons[1].failed);
   ASSERT_TRUE(definition.fan);
   EXPECT_DOUBLE_EQ(definition.fan->airflowM3PerH, 1500.0);
   ASSERT_EQ(definition.thresholds.size(), 2u);
@@ -213,6 +215,7 @@ TEST_F(ModelFileTest, RefusesEachKindOfMistake) {
       {withAttribute("number", "3"), "number '3' must be 1 or 2"},
       {withAttribute("number", "1"), "aircon 1 is given twice"},
       {withAttribute("label", "ac-1"), "aircons 2 and 1 name the same label 'ac-1'"},
+      {withAttribute("failed", "yes"), ":11: <aircon> failed 'yes' is not 'true' or 'false'"},
       {modelWith("label=\"fan\"", "label=\"the fan\""),
        "label 'the fan' must be non-empty and contain no white space"},
       {withAttribute("external", "temp-in"), "internal and external name the same label"},

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,21 +19,40 @@
 
 namespace {
 
-constexpr uint32_t kProbeSerial = 100;  // temp-in is port 1 of device 100
-constexpr uint32_t kProbePort = 1;
+constexpr uint32_t kProbeSerial = 100;  // temp-in is port 1 of device 100, temp-out port 2
+constexpr uint32_t kInternalPort = 1;
+constexpr uint32_t kExternalPort = 2;
+
+struct ProbeReading {
+  uint32_t portId;
+  float value;
+};
+
+// The next pushed reading of a probe; nothing when none came in time.
+std::optional<ProbeReading> nextProbeReading(RawClient& client) {
+  for (;;) {
+    auto push = client.nextPush(10000);
+    if (!push) {
+      return std::nullopt;
+    }
+    for (const auto& object : push->objects) {
+      auto* trend = dynamic_cast<const cObjectTrend*>(object.get());
+      if (trend && trend->getDeviceSerial() == kProbeSerial) {
+        return ProbeReading{trend->getPortId(), trend->getCalculatedValue()};
+      }
+    }
+  }
+}
 
 // The next pushed value of the internal probe; NaN when none came in time.
 float nextInternalReading(RawClient& client) {
   for (;;) {
-    auto push = client.nextPush(10000);
-    if (!push) {
+    const std::optional<ProbeReading> reading = nextProbeReading(client);
+    if (!reading) {
       return std::numeric_limits<float>::quiet_NaN();
     }
-    for (const auto& object : push->objects) {
-      auto* trend = dynamic_cast<const cObjectTrend*>(object.get());
-      if (trend && trend->getDeviceSerial() == kProbeSerial && trend->getPortId() == kProbePort) {
-        return trend->getCalculatedValue();
-      }
+    if (reading->portId == kInternalPort) {
+      return reading->value;
     }
   }
 }
@@ -108,6 +128,61 @@ TEST(VulosimModelRun, AClientSwitchesAnAirconAndTheRunEndsWithCsvAndSummary) {
   EXPECT_EQ(rows[1], "0,0.0000,25.000,20.000,0,0,0.0,3000");
   EXPECT_EQ(rows[61].substr(0, 5), "3600,");
   EXPECT_NE(rows[61].find(",1,0,0.0,3000"), std::string::npos) << rows[61];
+}
+
+// The value of a "value LABEL V" answer.
+float answeredValue(const std::string& answer) {
+  return std::stof(answer.substr(answer.rfind(' ') + 1));
+}
+
+TEST(VulosimModelRun, AFrozenProbeSendsNothingAndAnswersItsValueUntilThawed) {
+  // The short model's room, from 25 C towards 50 C, under an outside air
+  // that rises from 20 C by about a tenth of a degree every 23 s: the
+  // external probe's events tell how far the simulated clock has gone.
+  const char model[] = R"(<model>
+    <time step="1" factor="1000" duration="36000" startWhen="client"/>
+    <room heatCapacity="300" initialTemperature="25"/>
+    <load watts="3000"/>
+    <walls conductance="100"/>
+    <outside min="10" max="30" coldestHour="23" warmestHour="1"/>
+    <probes internal="temp-in" external="temp-out" resolution="0.1"/>
+  </model>)";
+  TempDir folder;
+  VulosimProcess sim;
+  ASSERT_TRUE(sim.startSite(VULOSIM_TEST_SITE, {"--model", folder.write("rising.xml", model)}));
+  RawClient client;
+  ASSERT_TRUE(client.connect(sim.port()));
+  for (float reading = 25.0f; reading < 25.5f;) {
+    reading = nextInternalReading(client);
+    ASSERT_FALSE(std::isnan(reading)) << "no trend event of the internal probe";
+  }
+
+  ASSERT_TRUE(sim.writeLine("freeze temp-in"));
+  const float frozenC = answeredValue(sim.ask("get temp-in", "value temp-in"));
+  const float outsideC = answeredValue(sim.ask("get temp-out", "value temp-out"));
+  // Until the outside is a degree warmer (some 230 s, in which the room
+  // warms by about two) only the readings sent before the freeze come in.
+  for (;;) {
+    const std::optional<ProbeReading> reading = nextProbeReading(client);
+    ASSERT_TRUE(reading) << "no trend event of the external probe";
+    if (reading->portId == kInternalPort) {
+      ASSERT_LE(reading->value, frozenC);
+    } else if (reading->value >= outsideC + 1.0f) {
+      break;
+    }
+  }
+  cObjectAInput probe;
+  probe.setDeviceSerial(kProbeSerial);
+  probe.setPortId(kInternalPort);
+  const auto polled = client.fetch(probe);
+  ASSERT_TRUE(polled && polled->objects.size() == 1u);
+  EXPECT_FLOAT_EQ(dynamic_cast<const cObjectAInput&>(*polled->objects[0]).getCalculatedValue(),
+                  frozenC);
+
+  ASSERT_TRUE(sim.writeLine("thaw temp-in"));
+  EXPECT_GT(nextInternalReading(client), frozenC + 1.0f);
+  ASSERT_TRUE(sim.writeLine("quit"));
+  EXPECT_EQ(sim.wait(10000), 0);
 }
 
 TEST(VulosimModelRun, QuitBeforeTheEndStillGivesTheSummary) {

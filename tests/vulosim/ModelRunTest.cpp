@@ -3,6 +3,7 @@
 // CSV gets its rows, and the end brings the summary and a stop request.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -148,6 +149,18 @@ TEST_F(ModelRunTest, AValueTypedOnTheConsoleIsPutRightAtTheNextStep) {
   EXPECT_EQ(hub.valuesOf(100, 1), (std::vector<float>{50.0f, 20.0f}));
 }
 
+TEST_F(ModelRunTest, AThawedProbeReportsThePresentAtOnce) {
+  start(roomModel());
+  simulator->consoleLine("freeze temp-in");
+  simulator->consoleLine("ain temp-in 50");
+  ticks(100);
+  EXPECT_TRUE(hub.valuesOf(100, 1).empty());
+  EXPECT_EQ(port("temp-in").servedValue(), 20.0f);
+  // 30 - 10 e^-0.1 = 20.95, read to the half degree, without a step.
+  simulator->consoleLine("thaw temp-in");
+  EXPECT_EQ(hub.valuesOf(100, 1), std::vector<float>{21.0f});
+}
+
 TEST_F(ModelRunTest, TheOutputsInTheSiteDriveTheRoom) {
   start(roomModel("", "3000"));
   // Aircon 1 (2 kW) against the 1 kW load: heads for 20 - 10 = 10 C.
@@ -174,6 +187,55 @@ TEST_F(ModelRunTest, TheOutputsInTheSiteDriveTheRoom) {
   EXPECT_DOUBLE_EQ(run->statistics().airconRunS(1), 1000.0);
   EXPECT_DOUBLE_EQ(run->statistics().airconEnergyJ(1), 700.0 * 1000.0);
   EXPECT_DOUBLE_EQ(run->statistics().fanEnergyJ(), 200.0 * 100.0);
+}
+
+TEST_F(ModelRunTest, AFailedAirconFollowsItsOutputButCoolsNothing) {
+  std::string model = roomModel("", "3000");
+  const std::string power = "electricWatts=\"700\"";
+  model.replace(model.find(power), power.size(), power + " failed=\"true\"");
+  start(model);
+  // Failed from the start: off for 100 s, then on (as the daemon sets it)
+  // for 500 s, and the room warms as if it were off all along.
+  ticks(100);
+  vulowire::Frame set;
+  set.kind = vulowire::FrameKind::SetRequest;
+  auto output = std::make_unique<cObjectDOutput>();
+  output->setDeviceSerial(200);
+  output->setPortId(1);
+  output->setOutputState(OBJ_IO_STATE_SET);
+  set.objects.push_back(std::move(output));
+  std::vector<uint8_t> reply;
+  std::string why;
+  ASSERT_TRUE(simulator->clientFrame(set, reply, why)) << why;
+  ticks(500);
+  EXPECT_EQ(port("ac-1").state, OBJ_IO_STATE_SET);
+  EXPECT_NEAR(run->internalC(), 30.0 - 10.0 * std::exp(-0.6), 1e-9);
+  // Repaired, its 2 kW against the 1 kW load head for 10 C; failed again,
+  // the walls alone for 30 C.
+  simulator->consoleLine("repair ac-1");
+  double startC = run->internalC();
+  ticks(1000);
+  EXPECT_NEAR(run->internalC(), 10.0 + (startC - 10.0) * std::exp(-1.0), 1e-9);
+  simulator->consoleLine("fail ac-1");
+  startC = run->internalC();
+  ticks(100);
+  EXPECT_NEAR(run->internalC(), 30.0 + (startC - 30.0) * std::exp(-0.1), 1e-9);
+  simulator->consoleLine("fail temp-in");
+
+  // It ran and drew power 1600 s, but cooled only the 1000 s it was sound.
+  EXPECT_DOUBLE_EQ(run->statistics().airconEnergyJ(1), 700.0 * 1600.0);
+  EXPECT_DOUBLE_EQ(run->statistics().airconCoolingJ(), 2000.0 * 1000.0);
+  run->finish();
+  const std::vector<std::string> expected = {
+      "dout ac-1 SET",
+      "error no air conditioner of the room model is labelled temp-in",
+      "summary aircon 1 run 0.44 h starts 1 energy 0.311 kWh",
+      "summary aircon 1 failed 0.19 h run without cooling 0.17 h",
+      "summary cooling by outside air 0.000 kWh by aircons 0.556 kWh share 0.0 %",
+  };
+  for (const std::string& line : expected) {
+    EXPECT_NE(std::find(out.lines.begin(), out.lines.end(), line), out.lines.end()) << line;
+  }
 }
 
 TEST_F(ModelRunTest, RecordsTheCsvAndEndsWithTheSummaryAndAStop) {

@@ -3,6 +3,13 @@
 //   trend LABEL VALUE SEQ  the same with an exact trend sequence number
 //   get LABEL              print a port's value or state
 //   count LABEL            print how many set requests a port received
+//   freeze LABEL           hold analogue inputs: no trend events, polls answer
+//                          the value they had
+//   thaw LABEL             release them: one trend event each with the
+//                          value they have now
+//   fail LABEL             the room model's air conditioner on this output
+//                          loses its cooling (it still runs and draws power)
+//   repair LABEL           gives it back its cooling
 //   drop                   close every client connection
 //   garbage                send every client bytes that are no frame
 //   quit                   exit with status 0
@@ -17,9 +24,9 @@
 #include <string_view>
 
 struct Command {
-  enum class Kind { Ain, Trend, Get, Count, Drop, Garbage, Quit };
+  enum class Kind { Ain, Trend, Get, Count, Freeze, Thaw, Fail, Repair, Drop, Garbage, Quit };
   Kind kind = Kind::Quit;
-  // Ain, Trend, Get, Count: the port label; empty otherwise.
+  // Every kind but Drop, Garbage and Quit: the port label; empty otherwise.
   std::string label;
   // Ain, Trend: the new value (any float, NaN and infinities included, so
   // that a faulty probe can be simulated).

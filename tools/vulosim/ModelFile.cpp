@@ -339,7 +339,7 @@ bool ModelReader::readAircon(const xmlNode* node) {
   AirconSpec aircon;
   aircon.line = xmlGetLineNo(node);
   double number = 0.0;
-  if (!checkAttributes(node, {"number", "label", "coolingWatts", "electricWatts"}) ||
+  if (!checkAttributes(node, {"number", "label", "coolingWatts", "electricWatts", "failed"}) ||
       !checkEmpty(node) || !this->number(node, "number", Range::Positive, number) ||
       !label(node, "label", aircon.label) ||
       !this->number(node, "coolingWatts", Range::NonNegative, aircon.coolingW) ||
@@ -350,6 +350,12 @@ bool ModelReader::readAircon(const xmlNode* node) {
     return fail(node, "<aircon> number '" + formatValue(number) + "' must be 1 or 2");
   }
   aircon.number = static_cast<int>(number);
+  std::string failed = "false";
+  readXmlAttribute(node, "failed", failed);
+  if (failed != "true" && failed != "false") {
+    return fail(node, "<aircon> failed '" + failed + "' is not 'true' or 'false'");
+  }
+  aircon.failed = failed == "true";
   for (const AirconSpec& other : mSpec.aircons) {
     if (other.number == aircon.number) {
       return fail(node, "aircon " + std::to_string(aircon.number) + " is given twice");

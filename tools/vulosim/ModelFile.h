@@ -9,7 +9,7 @@
 //     <walls conductance="150"/>
 //     <outside min="17" max="35" coldestHour="5" warmestHour="15"/>  or <outside csv="day.csv"/>
 //     <probes internal="LABEL" external="LABEL" resolution="0.1" noise="0" seed="1"/>
-//     <aircon number="1" label="LABEL" coolingWatts="3500" electricWatts="1300"/>
+//     <aircon number="1" label="LABEL" coolingWatts="3500" electricWatts="1300" failed="false"/>
 //     <fan label="LABEL" airflow="1500" electricWatts="250"/>
 //     <threshold name="emergency" temperature="40"/>
 //   </model>
@@ -30,6 +30,9 @@ struct AirconSpec {
   std::string label;
   double coolingW = 0.0;
   double electricW = 0.0;
+  // True: the unit starts the run failed: while its output is on it runs
+  // and draws its electric power, but takes no heat out of the room.
+  bool failed = false;
   long line = 0;  // line of the element in the model file, for messages
 };
 

@@ -53,9 +53,27 @@ ModelRun::ModelRun(const ModelSpec& definition, const ModelPorts& ports, SiteSto
       mExternalProbe(definition.resolutionC, definition.noiseC, definition.seed + 1u),
       mStatistics(mSpec, mRoom.temperatureC(), definition.outside.at(definition.startClockS),
                   outputsOf(ports, store)) {
+  for (const AirconSpec& aircon : mSpec.aircons) {
+    mFaults.airconFailed[aircon.number - 1] = aircon.failed;
+  }
   publish(mPorts.internalInputs, mInternalProbe.read(mRoom.temperatureC()), false);
   publish(mPorts.externalInputs, mExternalProbe.read(mSpec.outside.at(clockS())), false);
   record(outputsOf(mPorts, mStore));
+  mSimulator.setAirconFaults(this);
+}
+
+ModelRun::~ModelRun() {
+  mSimulator.setAirconFaults(nullptr);
+}
+
+bool ModelRun::setAirconFailed(const std::string& label, bool failed) {
+  for (const AirconSpec& aircon : mSpec.aircons) {
+    if (aircon.label == label) {
+      mFaults.airconFailed[aircon.number - 1] = failed;
+      return true;
+    }
+  }
+  return false;
 }
 
 std::chrono::duration<double> ModelRun::tickPeriod() const {
@@ -88,13 +106,14 @@ void ModelRun::step() {
   inputs.outsideC = mSpec.outside.at(middleS);
   inputs.loadW = mSpec.loadW.at(middleS);
   for (const AirconSpec& aircon : mSpec.aircons) {
-    if (outputs.airconOn[aircon.number - 1]) {
+    const int unit = aircon.number - 1;
+    if (outputs.airconOn[unit] && !mFaults.airconFailed[unit]) {
       inputs.coolingW += aircon.coolingW;
     }
   }
   inputs.ventilationWPerK = mFanConductanceWPerK * outputs.fanFraction;
   const StepCurve curve = mRoom.advance(inputs, mSpec.stepS);
-  mStatistics.addStep(curve, inputs.outsideC, outputs);
+  mStatistics.addStep(curve, inputs.outsideC, outputs, mFaults);
   ++mSteps;
 
   publish(mPorts.internalInputs, mInternalProbe.read(mRoom.temperatureC()), true);

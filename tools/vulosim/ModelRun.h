@@ -3,6 +3,11 @@
 // contacts, fan speed), advances the room, updates the probes (pushing a
 // trend event whenever a probe's reported value changes), records CSV rows,
 // and after the last step prints the summary and stops the transport.
+//
+// An air conditioner may be failed (by the model file, or by the console's
+// fail and repair): its output still follows the daemon, and while it is on
+// the unit runs and draws its electric power, but it cools nothing, like a
+// unit that has lost its refrigerant charge.
 #ifndef VULOSIM_MODELRUN_H
 #define VULOSIM_MODELRUN_H
 
@@ -22,18 +27,23 @@
 #include "SiteStore.h"
 #include "Transport.h"
 
-class ModelRun : public PeriodicTask {
+class ModelRun : public PeriodicTask, public AirconFaults {
  public:
   // `ports` must come from bindModelPorts() on the same `store`. `csv`:
   // an open recorder, or null for no CSV. `clientConnected` is asked on
   // each tick while the model waits for its first client (startWhen
   // "client"); empty: the clock starts at once. Sets the probes to their
-  // first readings, without pushing (no client is there yet).
+  // first readings, without pushing (no client is there yet). Serves the
+  // simulator's fail and repair until destroyed.
   ModelRun(const ModelSpec& definition, const ModelPorts& ports, SiteStore& store,
            Simulator& simulator, LineSink& out, ClientHub& hub, CsvRecorder* csv,
            std::function<bool()> clientConnected = {});
+  ~ModelRun() override;
   ModelRun(const ModelRun&) = delete;
   ModelRun& operator=(const ModelRun&) = delete;
+
+  // From the next step on.
+  bool setAirconFailed(const std::string& label, bool failed) override;
 
   // Real time between two steps: the step over the factor.
   std::chrono::duration<double> tickPeriod() const;
@@ -78,6 +88,7 @@ class ModelRun : public PeriodicTask {
   RunStatistics mStatistics;
   uint64_t mSteps = 0;
   OutputState mLastOutputs;  // held over the last step
+  FaultState mFaults;
   bool mStarted = false;
   bool mFinished = false;
   bool mFinishResult = true;

@@ -40,7 +40,8 @@ std::unique_ptr<cObjectPort> portHolding(void (PortClass::*set)(Value), Value va
 
 std::unique_ptr<cObject> makePortObject(const SitePort& port) {
   std::unique_ptr<cObjectPort> object =
-      port.type == PORT_TYPE_ANALOG_IN ? portHolding(&cObjectAInput::setCalculatedValue, port.value)
+      port.type == PORT_TYPE_ANALOG_IN
+          ? portHolding(&cObjectAInput::setCalculatedValue, port.servedValue())
       : port.type == PORT_TYPE_ANALOG_OUT ? portHolding(&cObjectAOutput::setOutputValue, port.value)
       : port.type == PORT_TYPE_DISCRETE_IN ? portHolding(&cObjectDInput::setInputState, port.state)
       : port.type == PORT_TYPE_DISCRETE_OUT

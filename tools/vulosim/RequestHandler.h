@@ -12,7 +12,7 @@
 
 // A new object of the port's own class (cObjectAInput, cObjectAOutput,
 // cObjectDInput, cObjectDOutput) carrying its serial, id, label, type and
-// current value or state.
+// current value (a frozen input's frozen one) or state.
 std::unique_ptr<cObject> makePortObject(const SitePort& port);
 
 class RequestHandler {

@@ -90,7 +90,8 @@ void RunStatistics::switchedOff(Cycles& cycles, double atS) {
   cycles.restSinceS = atS;
 }
 
-void RunStatistics::addStep(const StepCurve& room, double outsideC, const OutputState& outputs) {
+void RunStatistics::addStep(const StepCurve& room, double outsideC, const OutputState& outputs,
+                            const FaultState& faults) {
   const double stepS = room.durationS;
   const double stepStartS = mSimulatedS;
   ++mSteps;
@@ -118,12 +119,20 @@ void RunStatistics::addStep(const StepCurve& room, double outsideC, const Output
         switchedOff(mAirconCycles[unit], stepStartS);
       }
     }
+    const bool failed = faults.airconFailed[unit];
+    if (failed) {
+      mAirconFailedS[unit] += stepS;
+    }
     if (!outputs.airconOn[unit]) {
       continue;
     }
     mAirconRunS[unit] += stepS;
     mAirconEnergyJ[unit] += aircon.electricW * stepS;
-    mAirconCoolingJ += aircon.coolingW * stepS;
+    if (failed) {
+      mAirconFailedRunS[unit] += stepS;
+    } else {
+      mAirconCoolingJ += aircon.coolingW * stepS;
+    }
   }
 
   if (mSpec.fan && outputs.fanFraction > 0.0) {
@@ -178,6 +187,12 @@ std::vector<std::string> RunStatistics::summaryLines(const std::string& csvPath,
         format("summary aircon %d shortest run %s shortest rest %s most starts in 60 min %lu",
                aircon.number, secondsOrNone(cycles.shortestRunS).c_str(),
                secondsOrNone(cycles.shortestRestS).c_str(), cycles.mostStartsInAnHour));
+    // Left out for a unit that never failed.
+    if (mAirconFailedS[unit] > 0.0) {
+      lines.push_back(format("summary aircon %d failed %.2f h run without cooling %.2f h",
+                             aircon.number, mAirconFailedS[unit] / kSecondsPerHour,
+                             mAirconFailedRunS[unit] / kSecondsPerHour));
+    }
     totalEnergyJ += mAirconEnergyJ[unit];
   }
   if (mSpec.fan) {

@@ -1,7 +1,7 @@
 // What a model run measures, step by step, and the summary printed at its
 // end: internal and external temperature, time above each threshold, run
-// time, starts, cycling and energy of each air conditioner and of the fan,
-// and the heat each way of cooling took out of the room.
+// time, starts, cycling, energy and failures of each air conditioner and
+// of the fan, and the heat each way of cooling took out of the room.
 #ifndef VULOSIM_RUNSTATISTICS_H
 #define VULOSIM_RUNSTATISTICS_H
 
@@ -21,6 +21,13 @@ struct OutputState {
   double fanFraction = 0.0;
 };
 
+// The faults the simulator plays, held over one step.
+struct FaultState {
+  // True: the unit has lost its cooling; while its output is on it still
+  // runs and draws its electric power.
+  bool airconFailed[2] = {false, false};
+};
+
 class RunStatistics {
  public:
   // `initial`: the outputs before the first step, so that a unit already
@@ -28,9 +35,10 @@ class RunStatistics {
   RunStatistics(const ModelSpec& definition, double initialInternalC, double initialExternalC,
                 const OutputState& initial);
 
-  // One step: the room's temperature curve, the outside temperature and the
-  // outputs over it.
-  void addStep(const StepCurve& room, double outsideC, const OutputState& outputs);
+  // One step: the room's temperature curve, the outside temperature, the
+  // outputs and the faults (none unless given) over it.
+  void addStep(const StepCurve& room, double outsideC, const OutputState& outputs,
+               const FaultState& faults = FaultState{});
 
   double simulatedS() const { return mSimulatedS; }
   uint64_t steps() const { return mSteps; }
@@ -43,6 +51,10 @@ class RunStatistics {
   double airconRunS(int number) const { return mAirconRunS[number - 1]; }
   unsigned long airconStarts(int number) const { return mAirconStarts[number - 1]; }
   double airconEnergyJ(int number) const { return mAirconEnergyJ[number - 1]; }
+  // Time the unit was failed, and the part of it its output was on: run
+  // time and energy without cooling.
+  double airconFailedS(int number) const { return mAirconFailedS[number - 1]; }
+  double airconFailedRunS(int number) const { return mAirconFailedRunS[number - 1]; }
   // The shortest completed run: from a start to the next switch-off, both
   // seen during the run (a unit running at the beginning or at the end of
   // the run has no completed run from that run). Nothing when none was.
@@ -67,7 +79,8 @@ class RunStatistics {
   // Heat the fan's airflow brought in, over the steps where the outside air
   // was the warmer (J, positive).
   double fanHeatGainJ() const { return mFanHeatGainJ; }
-  // Heat the running air conditioners took out (J).
+  // Heat the running air conditioners took out (J); a failed unit takes
+  // none.
   double airconCoolingJ() const { return mAirconCoolingJ; }
   // outsideAirCoolingJ over it plus airconCoolingJ, 0 to 1; negative when
   // neither cooled at all.
@@ -111,6 +124,8 @@ class RunStatistics {
   double mAirconRunS[2] = {0.0, 0.0};
   unsigned long mAirconStarts[2] = {0, 0};
   double mAirconEnergyJ[2] = {0.0, 0.0};
+  double mAirconFailedS[2] = {0.0, 0.0};
+  double mAirconFailedRunS[2] = {0.0, 0.0};
   Cycles mAirconCycles[2];
   double mFanRunS = 0.0;
   double mFanEnergyJ = 0.0;

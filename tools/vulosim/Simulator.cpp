@@ -44,6 +44,18 @@ void Simulator::execute(const Command& command) {
     case Command::Kind::Count:
       printSetCount(command.label);
       break;
+    case Command::Kind::Freeze:
+      freezeInputs(command.label);
+      break;
+    case Command::Kind::Thaw:
+      thawInputs(command.label);
+      break;
+    case Command::Kind::Fail:
+      setAirconFailed(command.label, true);
+      break;
+    case Command::Kind::Repair:
+      setAirconFailed(command.label, false);
+      break;
     case Command::Kind::Drop:
       mClients.dropAllClients();
       break;
@@ -94,12 +106,17 @@ void Simulator::setAnalogueInput(std::size_t portIndex, float value,
                                  std::optional<uint32_t> trendSeqNum) {
   SitePort& port = mStore.at(portIndex);
   port.value = value;
+  if (!port.frozenValue) {
+    pushTrend(port, trendSeqNum ? *trendSeqNum : takeTrendSeqNum());
+  }
+}
 
+void Simulator::pushTrend(const SitePort& input, uint32_t trendSeqNum) {
   auto trend = std::make_unique<cObjectTrend>();
-  trend->setTrendSeqNum(trendSeqNum ? *trendSeqNum : takeTrendSeqNum());
-  trend->setDeviceSerial(port.deviceSerial);
-  trend->setPortId(port.portId);
-  trend->setCalculatedValue(value);
+  trend->setTrendSeqNum(trendSeqNum);
+  trend->setDeviceSerial(input.deviceSerial);
+  trend->setPortId(input.portId);
+  trend->setCalculatedValue(input.value);
 
   vulowire::Frame push;
   push.kind = vulowire::FrameKind::Push;
@@ -113,21 +130,54 @@ void Simulator::setAnalogueInput(std::size_t portIndex, float value,
   }
 }
 
-void Simulator::setAnalogueInputsByLabel(const Command& command,
-                                         std::optional<uint32_t> trendSeqNum) {
-  std::vector<std::size_t> inputs = mStore.indicesOf(command.label, PORT_TYPE_ANALOG_IN);
+std::vector<std::size_t> Simulator::analogueInputsLabelled(const std::string& label) {
+  std::vector<std::size_t> inputs = mStore.indicesOf(label, PORT_TYPE_ANALOG_IN);
   if (inputs.empty()) {
     // "none" like get and count when the label is unknown; an error when it
     // names only ports that are not analogue inputs.
-    if (mStore.findFirstByLabel(command.label)) {
-      mOut.line("error no analogue input is labelled " + command.label);
+    if (mStore.findFirstByLabel(label)) {
+      mOut.line("error no analogue input is labelled " + label);
     } else {
-      mOut.line("none " + command.label);
+      mOut.line("none " + label);
     }
-    return;
   }
-  for (std::size_t index : inputs) {
+  return inputs;
+}
+
+void Simulator::setAnalogueInputsByLabel(const Command& command,
+                                         std::optional<uint32_t> trendSeqNum) {
+  for (std::size_t index : analogueInputsLabelled(command.label)) {
     setAnalogueInput(index, command.value, trendSeqNum);
+  }
+}
+
+void Simulator::freezeInputs(const std::string& label) {
+  for (std::size_t index : analogueInputsLabelled(label)) {
+    SitePort& input = mStore.at(index);
+    if (!input.frozenValue) {
+      input.frozenValue = input.value;
+    }
+  }
+}
+
+void Simulator::thawInputs(const std::string& label) {
+  for (std::size_t index : analogueInputsLabelled(label)) {
+    SitePort& input = mStore.at(index);
+    if (input.frozenValue) {
+      input.frozenValue.reset();
+      // At once, as a probe that comes back reports what it reads now.
+      pushTrend(input, takeTrendSeqNum());
+    }
+  }
+}
+
+void Simulator::setAirconFailed(const std::string& label, bool failed) {
+  if (!mStore.findFirstByLabel(label)) {
+    mOut.line("none " + label);
+  } else if (!mAirconFaults) {
+    mOut.line("error no room model is running (--model)");
+  } else if (!mAirconFaults->setAirconFailed(label, failed)) {
+    mOut.line("error no air conditioner of the room model is labelled " + label);
   }
 }
 
@@ -136,7 +186,7 @@ void Simulator::printPort(const std::string& label) {
   if (!port) {
     mOut.line("none " + label);
   } else if (isAnaloguePort(port->type)) {
-    mOut.line("value " + label + " " + formatNumber(port->value));
+    mOut.line("value " + label + " " + formatNumber(port->servedValue()));
   } else {
     mOut.line("state " + label + " " + ioStateName(port->state));
   }

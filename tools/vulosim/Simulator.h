@@ -20,6 +20,15 @@
 // more than the largest frame allowed.
 std::vector<uint8_t> invalidFrameBytes();
 
+// What the console may change in a running room model.
+class AirconFaults {
+ public:
+  virtual ~AirconFaults() = default;
+  // Takes away (`failed`) or gives back the cooling of the model's air
+  // conditioner whose output has `label`. False when the model has none.
+  virtual bool setAirconFailed(const std::string& label, bool failed) = 0;
+};
+
 class Simulator : public HubEvents {
  public:
   Simulator(SiteStore& store, LineSink& out, ClientHub& clients, bool logAllSets);
@@ -34,10 +43,15 @@ class Simulator : public HubEvents {
 
   void execute(const Command& command);
 
+  // The room model that fail and repair act on; null (the default): there
+  // is none, and they answer an error.
+  void setAirconFaults(AirconFaults* model) { mAirconFaults = model; }
+
   // Stores a new value for the analogue input at `portIndex` in the store
   // and pushes one trend event for it to every client, numbered
-  // `trendSeqNum` or, without it, by the automatic counter. Also the hook for
-  // anything that drives the inputs over time.
+  // `trendSeqNum` or, without it, by the automatic counter; a frozen input
+  // only keeps the value for its thaw. Also the hook for anything that
+  // drives the inputs over time.
   void setAnalogueInput(std::size_t portIndex, float value,
                         std::optional<uint32_t> trendSeqNum = std::nullopt);
 
@@ -45,9 +59,18 @@ class Simulator : public HubEvents {
   // The automatic trend sequence: 1, 2, 3, ... (0 is skipped on wrap, since
   // clients take 0 to mean "nothing seen yet").
   uint32_t takeTrendSeqNum();
-  // Sets every analogue input with the label; prints "none LABEL" when no
-  // port has the label, an error when none of its ports is an analogue input.
+  // Pushes one trend event with the input's current value.
+  void pushTrend(const SitePort& input, uint32_t trendSeqNum);
+  // Every analogue input with the label. When there is none, prints "none
+  // LABEL" if no port has the label, an error if none of its ports is an
+  // analogue input.
+  std::vector<std::size_t> analogueInputsLabelled(const std::string& label);
   void setAnalogueInputsByLabel(const Command& command, std::optional<uint32_t> trendSeqNum);
+  // Freezing a frozen input keeps its first frozen value; thawing one that
+  // is not frozen does nothing.
+  void freezeInputs(const std::string& label);
+  void thawInputs(const std::string& label);
+  void setAirconFailed(const std::string& label, bool failed);
   void printPort(const std::string& label);
   void printSetCount(const std::string& label);
 
@@ -55,6 +78,7 @@ class Simulator : public HubEvents {
   LineSink& mOut;
   ClientHub& mClients;
   RequestHandler mRequests;
+  AirconFaults* mAirconFaults = nullptr;
   uint32_t mNextTrendSeqNum = 1;
   // Message sequence number of the pushes (8 bits, wraps).
   uint8_t mPushSeqNum = 0;

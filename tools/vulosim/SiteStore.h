@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,10 +19,18 @@ struct SitePort {
   ePortType type = PORT_TYPE_NONE;
   // Analogue ports (ain, aout): the current value.
   float value = 0.0f;
+  // Analogue inputs held by the console's freeze: the value clients are
+  // given while no trend event goes out; `value` meanwhile follows the model
+  // and the console, so that the thaw reports the present. Unset: not frozen.
+  std::optional<float> frozenValue;
   // Digital ports (din, dout): the current state; UNKNOWN until set.
   eObjectIOState state = OBJ_IO_STATE_UNKNOWN;
   // Number of set requests addressed to this port, applied or not.
   unsigned long setRequestCount = 0;
+
+  // What clients and the console are given: the frozen value while there
+  // is one, otherwise the current one.
+  float servedValue() const { return frozenValue ? *frozenValue : value; }
 };
 
 bool isAnaloguePort(ePortType type);
