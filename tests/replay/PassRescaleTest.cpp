@@ -62,9 +62,9 @@ TEST(PassRescale, EveryPassCountKeepsItsSeconds) {
       {"run time not whole", &S::aircon1MinimumRunTimeValue, 30050, ms10, s1, 0,
        "aircon1MinimumRunTimeValue 30050 passes is not a whole number of replay passes (100 site "
        "passes each): it would be 300.5"},
-      {"ramp whose tenth does not divide", &S::fanRampUpTimeValue, 100, ms10, 4 * ms10, 0,
-       "fanRampUpTimeValue 100 loads its timer with 10 passes (the Value / 10, remainder "
-       "dropped), not a whole number of replay passes (4 site passes each): it would be 2.5"},
+      {"ramp whose tenth does not divide", &S::fanRampDownTimeValue, 120, ms10, 8 * ms10, 0,
+       "fanRampDownTimeValue 120 loads its timer with 12 passes (the Value / 10, remainder "
+       "dropped), not a whole number of replay passes (8 site passes each): it would be 1.5"},
       {"replay pass not whole", nullptr, 0, ms10, 15000, 0,
        "the replay pass (15000 microseconds) is not a whole number of site passes (10000 "
        "microseconds): 1.5"},
