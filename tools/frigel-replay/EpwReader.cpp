@@ -54,8 +54,10 @@ std::vector<std::string> readHeader(TextLines& lines) {
   std::vector<std::string> location;
   for (int expected = 1; expected <= kHeaderLines; ++expected) {
     if (!lines.next(line)) {
-      throw WeatherInputError(0, "the header ends after " + std::to_string(expected - 1) +
-                                     " lines; an EPW header has " + std::to_string(kHeaderLines));
+      const int found = expected - 1;
+      throw WeatherInputError(0, "the header ends after " + std::to_string(found) +
+                                     (found == 1 ? " line" : " lines") + "; an EPW header has " +
+                                     std::to_string(kHeaderLines));
     }
     if (expected == 1) {
       if (line.compare(0, 9, "LOCATION,") != 0) {
