@@ -127,7 +127,10 @@ TEST_F(OperatorStatusTest, CountsStartsAndWritesTheFileAtomically) {
   EXPECT_NE(json.find("\"mode\": \"single aircon\""), std::string::npos) << json;
   EXPECT_NE(json.find("{\"unit\": 2, \"on\": true, \"starts\": 2"), std::string::npos);
   EXPECT_NE(json.find("{\"unit\": 1, \"on\": false, \"starts\": 0"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(dir.path() + "/status.tmp"));
+  // No temporary file is left beside it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST_F(OperatorStatusTest, AWriteFailureIsLoggedOnceAndTheRecoveryToo) {
