@@ -69,6 +69,7 @@ ChildProcess::~ChildProcess() {
   }
   finishReader();
   closeFd(mStdin);
+  closeFd(mUnreadStdout);  // only now: the child must never see it closed
 }
 
 bool ChildProcess::start(const std::vector<std::string>& argv,
@@ -99,6 +100,12 @@ bool ChildProcess::start(const std::vector<std::string>& argv,
     }
   } else if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
     return fail();
+  } else if (mLeaveStdoutUnread) {
+    // The smallest pipe fills after a few lines; failing to shrink it only
+    // makes that take longer.
+    (void)::fcntl(out[1], F_SETPIPE_SZ, static_cast<int>(::sysconf(_SC_PAGESIZE)));
+    mUnreadStdout = out[0];
+    out[0] = -1;
   }
   // Everything the child needs is built before fork: only async-signal-safe
   // calls happen between fork and exec.

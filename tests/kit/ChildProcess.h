@@ -39,6 +39,11 @@ class ChildProcess {
   // The next start() runs a program of the machine the tests run on (a
   // collector from its packages, say), never through the emulator.
   void runOnHost() { mOnHost = true; }
+  // The next start() gives the child a standard output that nobody reads: a
+  // pipe as small as the system allows, held open, so a child that writes
+  // to it soon blocks there (as behind a stalled journal or a stopped
+  // reader). Its standard error is read as usual. Not with an outputFile.
+  void leaveStdoutUnread() { mLeaveStdoutUnread = true; }
   bool running();
   pid_t pid() const { return mPid; }
 
@@ -75,6 +80,8 @@ class ChildProcess {
   void finishReader();
 
   bool mOnHost = false;
+  bool mLeaveStdoutUnread = false;
+  int mUnreadStdout = -1;  // read end of the unread standard output
   pid_t mPid = -1;
   int mStdin = -1;
   int mOut[2] = {-1, -1};

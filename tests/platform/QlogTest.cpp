@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -18,8 +19,16 @@
 #include "LogCapture.h"
 #include "TempDir.h"
 #include "cQlog.h"
+#include "logQueue.h"
 
 namespace {
+
+// Waits until the logger's writer has written every line logged so far.
+void drainLog() {
+  if (std::shared_ptr<qlog::LogQueue> queue = qlog::processLogQueue()) {
+    EXPECT_TRUE(queue->drain(std::chrono::seconds(5)));
+  }
+}
 
 // Sends everything written to file descriptor 2 into a file while alive.
 class StderrCapture {
@@ -48,6 +57,7 @@ class StderrCapture {
  private:
   void restore() {
     if (mSaved >= 0) {
+      drainLog();
       std::cerr.flush();
       std::fflush(stderr);
       ::dup2(mSaved, 2);
@@ -59,7 +69,9 @@ class StderrCapture {
   int mSaved = -1;
 };
 
+// The lines of a log file, once the writer has written them.
 std::vector<std::string> readLines(const std::string& path) {
+  drainLog();
   std::ifstream in(path);
   std::vector<std::string> out;
   for (std::string line; std::getline(in, line);) {

@@ -129,9 +129,11 @@ TEST(LoopSafetyTest, StartAndStopWithTrendsArrivingThroughout) {
 }
 
 // 3. The system refuses a thread, from the Nth creation on (a shim preloaded
-//    into the daemon): the client's threads (1st to 3rd) end the daemon with
-//    one line and status 1; without the status writer (4th) or the re-poll
-//    (5th) it runs on, one line saying what it does without.
+//    into the daemon): without the log writer (1st) lines are written as
+//    they are logged, one line says so, and then the client's threads (2nd
+//    to 4th) end the daemon with one line and status 1; without the status
+//    writer (5th) or the re-poll (6th) it runs on, one line saying what it
+//    does without.
 TEST(LoopSafetyTest, RefusedThreadsAreReportedNeverAborted) {
 #ifdef FRIGEL_SANITIZER_BUILD
   GTEST_SKIP() << "the sanitizers' own pthread_create cannot be interposed";
@@ -142,10 +144,11 @@ TEST(LoopSafetyTest, RefusedThreadsAreReportedNeverAborted) {
     bool runsOn;
   };
   const Case kCases[] = {
-      {1, "cannot start the object-server client's threads: ", false},
-      {3, "cannot start the object-server client's threads: ", false},
-      {4, "cannot start the status writer: ", true},
-      {5, "cannot start the re-poll thread: ", true},
+      {1, "cannot start the log writer: ", false},
+      {2, "cannot start the object-server client's threads: ", false},
+      {4, "cannot start the object-server client's threads: ", false},
+      {5, "cannot start the status writer: ", true},
+      {6, "cannot start the re-poll thread: ", true},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE("threads refused from the " + std::to_string(c.refusedFrom) + ". on");
@@ -162,7 +165,7 @@ TEST(LoopSafetyTest, RefusedThreadsAreReportedNeverAborted) {
     EXPECT_TRUE(site.serverSays("aout fan 0"));  // controlling
     EXPECT_EQ(site.stopDaemon(), 0);
     const bool statusWritten = !site.readStatus().is_null();
-    EXPECT_EQ(statusWritten, c.refusedFrom != 4);
+    EXPECT_EQ(statusWritten, c.refusedFrom != 5);
   }
 }
 

@@ -137,7 +137,10 @@ TEST_F(OperatorStatusTest, CountsStartsAndWritesTheFileAtomically) {
   EXPECT_EQ(json["aircons"][1]["starts"], 2);
   EXPECT_EQ(json["aircons"][0]["on"], false);
   EXPECT_EQ(json["aircons"][0]["starts"], 0);
-  EXPECT_FALSE(std::filesystem::exists(dir.path() + "/status.tmp"));
+  // No temporary file is left beside it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST_F(OperatorStatusTest, AWriteFailureIsLoggedOnceAndTheRecoveryToo) {

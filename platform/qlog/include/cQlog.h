@@ -21,6 +21,13 @@ class cQlog {
   // one line on stderr says why. Returns true when the file was applied.
   // Calling it again first returns every category to its defaults, so the
   // new configuration replaces the old one. Call it before other threads log.
+  //
+  // The appenders it configures are written by a thread of its own, from a
+  // bounded queue: a caller never waits for a slow or blocked sink (a pipe
+  // nobody reads). When the queue is full, lines are dropped and counted,
+  // and a WARN line ("log queue full: N lines dropped") says so once the
+  // writer catches up. At exit the queue is written out, waiting up to a
+  // second for its sinks.
   static bool init(const char* path);
 
   // printf-style messages at DEBUG (700), INFO (600) and WARN (400). A message longer
