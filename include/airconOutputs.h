@@ -98,10 +98,10 @@ class AirconOutputs {
     bool present = false;  // found at set-up; an absent output is never sent
     bool decidedOn = false;
     Confirmed confirmed = Confirmed::Unknown;
-    bool resting = false;  // a rest is running...
-    int64_t offAt = 0;     // ...since this time
-    bool started = false;  // the output was started by a send...
-    int64_t startedAt = 0;  // ...at this time (for the stagger)
+    bool resting = false;        // a rest is running...
+    int64_t offAt = 0;           // ...since this time
+    bool started = false;        // the output was started by a send...
+    int64_t startedAt = 0;       // ...at this time (for the stagger)
     uint64_t decisionOrder = 0;  // when the start was decided, in decisions
   };
   struct Memory {

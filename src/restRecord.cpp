@@ -9,7 +9,8 @@ namespace {
 constexpr const char* kHeader = "frigel air conditioner rests";
 // A whole decimal number of nanoseconds, nothing else.
 bool parseNanoseconds(const std::string& word, int64_t& value) {
-  if (word.empty() || word.size() > 19 || word.find_first_not_of("0123456789") != std::string::npos) {
+  if (word.empty() || word.size() > 19 ||
+      word.find_first_not_of("0123456789") != std::string::npos) {
     return false;
   }
   value = static_cast<int64_t>(std::strtoll(word.c_str(), nullptr, 10));
@@ -81,8 +82,8 @@ bool parseRestRecord(const std::string& text, RestRecord& record, std::string& w
       haveBoot = true;
       continue;
     }
-    const bool unitLine = words.size() >= 3 && words[0] == "unit" &&
-                          (words[1] == "1" || words[1] == "2");
+    const bool unitLine =
+        words.size() >= 3 && words[0] == "unit" && (words[1] == "1" || words[1] == "2");
     if (!unitLine) {
       return fail("unexpected '" + line + "'");
     }

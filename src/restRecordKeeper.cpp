@@ -8,8 +8,8 @@
 
 namespace {
 
-// Tiny and written by the control thread; tmpfs keeps it until the reboot
-// that makes it worthless anyway.
+// Tiny and written by the control thread, so without fsync: the runtime
+// directory is tmpfs, and the reboot that would lose it clears it anyway.
 constexpr mode_t kRecordMode = 0644;
 
 double secondsOf(int64_t nanoseconds) {
@@ -42,7 +42,7 @@ std::string currentBootId() {
 
 RestRecordKeeper::RestRecordKeeper(cQlog& log, const std::string& path)
     : mLog(log),
-      mFile(log, path, "rest record", "at the next switch", kRecordMode),
+      mFile(log, path, "rest record", "at the next switch", kRecordMode, AtomicFile::Sync::kNone),
       mBootId(currentBootId()) {}
 
 void RestRecordKeeper::applyAtStart(CqTranslator& translator, int64_t now) {

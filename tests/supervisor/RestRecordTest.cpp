@@ -60,6 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "written in another boot"},
         UntrustedCase{"ATimeToCome", true, kHeader + "boot b00t\nunit 2 resting-since 1001\n",
                       "damaged (unit 2 rests since a time to come)"}),
-    [](const ::testing::TestParamInfo<UntrustedCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<UntrustedCase>& info) {
+      return std::string(info.param.name);
+    });
 
 }  // namespace
