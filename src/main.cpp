@@ -9,6 +9,7 @@
 
 #include "CqTranslator.h"
 #include "Globals.h"
+#include "controlPass.h"
 #include "daemonKeys.h"
 #include "etcPaths.h"
 #include "frigel.h"
@@ -153,15 +154,10 @@ int main(int /*argc*/, char** /*argv*/) {
   while (running) {
     repoll.resendIfDue();
     pacing->waitForPassEnd();
-    flagChecker();
-    // Mode changes are seen from outside the controller, around its step.
-    const eCoolingModeState modeBefore = coolState;
-    whichCooloingMode();
-    // After the step, so that a start the step took back is never sent.
-    translator.reconcileOutputs();
+    const PassModes modes = runControlPass(nullptr, [] { translator.reconcileOutputs(); });
     restRecord.afterPass(translator.getAirconOutputs());
-    if (coolState != modeBefore) {
-      logModeChange(log, modeBefore, coolState, internalTemperatureAveraging,
+    if (modes.changed()) {
+      logModeChange(log, modes.before, modes.after, internalTemperatureAveraging,
                     externalTemperatureAveraging);
     }
     status.afterPass(airconStates(), passContext(*pacing));

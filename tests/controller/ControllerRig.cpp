@@ -3,6 +3,7 @@
 #include <string>
 
 #include "FlatCallRecorder.h"
+#include "controlPass.h"
 #include "controllerSnapshot.h"
 #include "frigel.h"
 
@@ -84,8 +85,7 @@ void ControllerRig::setTemperatures(float internalCelsius, float externalCelsius
 }
 
 Actuations ControllerRig::pass() {
-  flagChecker();
-  whichCooloingMode();
+  runControlPass(nullptr, [] { recorder.reconcile(); });
   return takeActuations();
 }
 

@@ -2,8 +2,9 @@
 //
 // The controller is a set of plain functions over process-wide variables, so
 // the harness drives it exactly as the main loop does: set the temperatures,
-// then per pass flagChecker() followed by whichCooloingMode(), with no
-// sleeping. What the controller commanded is observed in two ways:
+// then one control pass at a time (runControlPass: the timers, the
+// controller's step, the outputs brought in line), with no sleeping. What the controller commanded
+// is observed in two ways:
 //
 //  * its variables, read directly, and
 //  * the switch and fan calls it made, recorded where they leave the
@@ -83,7 +84,7 @@ class ControllerRig {
   void startIn(eCoolingModeState mode);
   // Temperature copies as the main loop makes them.
   static void setTemperatures(float internalCelsius, float externalCelsius);
-  // One pass: flagChecker(), whichCooloingMode(). Returns its actuations.
+  // One control pass. Returns its actuations.
   Actuations pass();
   // `count` passes; their actuations, one entry per pass.
   std::vector<Actuations> passes(int count);

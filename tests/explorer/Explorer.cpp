@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "FlatCallRecorder.h"
+#include "controlPass.h"
 #include "frigel.h"
 #include "coolingModes.h"
 
@@ -249,12 +250,8 @@ class Stepper {
     recorder.outputs.setTiming(AirconOutputs::Timing{mConfig.minimumOffPasses, 0});
     recorder.outputs.restore(outputs);
     recorder.startPass(kPassClock);
-    setInternalTemperatureAveraging(in.internal);
-    setExternalTemperatureAveraging(in.external);
-
-    flagChecker();
-    whichCooloingMode();
-    recorder.reconcile();
+    const ProbeReadings readings{in.internal, in.external};
+    runControlPass(&readings, [] { recorder.reconcile(); });
 
     to = State();
     to.controller = saveControllerState();
