@@ -4,6 +4,7 @@
 #ifndef FRIGEL_METRICSTEXT_H
 #define FRIGEL_METRICSTEXT_H
 
+#include <cmath>
 #include <string>
 
 #include "operatorStatus.h"
@@ -15,7 +16,9 @@ struct MetricsContext {
   double internalAgeSeconds = 0.0;
   double externalAgeSeconds = 0.0;
   double startUnixSeconds = 0.0;  // wall-clock time the daemon started
-  std::string version;            // the daemon's version
+  // Wall-clock time of the last control pass; NaN before the first (left out).
+  double lastPassUnixSeconds = NAN;
+  std::string version;  // the daemon's version
 };
 
 // Every metric with its HELP and TYPE lines, names prefixed frigel_. A

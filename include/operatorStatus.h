@@ -43,6 +43,7 @@ struct PassContext {
 struct StatusSnapshot {
   bool controlling = false;      // false while idle with an incomplete set-up
   bool stopped = false;          // the control loop has ended: a clean stop
+  bool stalled = false;          // set by the writer: no pass for too long
   int64_t takenNanoseconds = 0;  // monotonic time of the snapshot
   uint64_t passes = 0;           // passes since the loop started
   unsigned mode = 0;             // eCoolingModeState
@@ -106,10 +107,16 @@ class OperatorStatus {
  public:
   // Starts the writer thread. probeStaleSeconds <= 0 turns the stale-probe
   // lines off. `metricsPath`: the metrics file, rewritten about every 10 s
-  // and at a clean stop; empty: none. When the system refuses the thread,
-  // one line says so and no file is written.
+  // and at a clean stop; empty: none. `passPeriodNanoseconds`: the length of
+  // a pass with exact pacing, 0 for the literal loop; the loop counts as
+  // stalled after kStallSeconds or 50 periods without a pass, the longer.
+  // When the system refuses the thread, one line says so and no file is
+  // written.
   OperatorStatus(cQlog& log, const std::string& directory, int probeStaleSeconds,
-                 const std::string& metricsPath = "");
+                 const std::string& metricsPath = "", int64_t passPeriodNanoseconds = 0);
+
+  static constexpr int64_t kStallSeconds = 5;
+  static constexpr int64_t kStallPeriods = 50;
   // Stops the writer thread after a last write of the latest snapshot.
   ~OperatorStatus();
   OperatorStatus(const OperatorStatus&) = delete;
@@ -131,6 +138,8 @@ class OperatorStatus {
   // The snapshot with the runs still going counted up to `now`.
   StatusSnapshot withRunsSoFar(StatusSnapshot snapshot, int64_t now) const;
   void writerLoop();
+  // The pass rate since the last write, and whether the loop stalled.
+  void measureRate(int64_t now);
   void writeOnce(const StatusSnapshot& snapshot);
   void writeMetrics(const StatusSnapshot& snapshot);
   void checkStaleProbes(int64_t now);
@@ -152,9 +161,14 @@ class OperatorStatus {
 
   // Writer thread only.
   StatusSnapshot mLatest;
-  StatusSnapshot mPreviousForRate;
+  // The pass rate, measured on the writer's own clock: a loop that makes no
+  // passes shows 0, whatever its last snapshot said.
   bool mHaveRate = false;
+  int64_t mRateFromNanoseconds = 0;
+  uint64_t mRateFromPasses = 0;
   double mPassesPerSecond = -1.0;
+  const int64_t mStallNanoseconds;
+  bool mStallLogged = false;
   bool mStale[2] = {false, false};
   int64_t mLastMetricsNanoseconds = 0;
 

@@ -29,6 +29,10 @@ class PassPacing {
 // kMinimumPassPeriodMicroseconds is raised to it. `log` tells the choice.
 std::unique_ptr<PassPacing> makePassPacing(int periodMicroseconds, cQlog& log);
 
+// The length of a pass that makePassPacing(periodMicroseconds) paces, in
+// nanoseconds; 0 for the literal loop, whose passes have no fixed length.
+int64_t exactPassPeriodNanoseconds(int periodMicroseconds);
+
 // Copies both probe values into the controller if the bridge has reported
 // a change. The flag is lowered before the copy: a value stored during the
 // copy raises it again and is taken at the next look instead of being lost.

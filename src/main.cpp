@@ -20,6 +20,7 @@
 #include "properties.h"
 #include "repoll.h"
 #include "restRecordKeeper.h"
+#include "serviceNotifier.h"
 #include "supervisor.h"
 #include "supervisorLog.h"
 
@@ -135,23 +136,29 @@ int main(int /*argc*/, char** /*argv*/) {
   applyAirconTiming(log);
   RestRecordKeeper restRecord(log, statusDirectory() + "/aircon-rests");
   restRecord.applyAtStart(translator, monotonicNanoseconds());
-  OperatorStatus status(log, statusDirectory(),
-                        props.getInt(kProbeStaleKey, kDefaultProbeStaleSeconds),
-                        props.getString(kMetricsTextfileKey, ""));
+  OperatorStatus status(
+      log, statusDirectory(), props.getInt(kProbeStaleKey, kDefaultProbeStaleSeconds),
+      props.getString(kMetricsTextfileKey, ""), exactPassPeriodNanoseconds(passPeriodMicroseconds));
+  ServiceNotifier notifier;
   if (!translator.updateValues()) {
     // Set-up incomplete: no control at all, only wait to be stopped. The
-    // status file keeps saying so.
+    // status file keeps saying so until the stop.
     status.idle();
-    while (running) {
+    notifier.ready("idle: set-up incomplete");
+    for (uint64_t idleSteps = 1; running; ++idleSteps) {
       sleep(kIdleSleepSeconds);
+      notifier.loopAlive(monotonicNanoseconds(), idleSteps);
     }
+    notifier.stopping();
+    status.stopped();
     translator.stopClient();
     return 0;
   }
   std::unique_ptr<PassPacing> pacing = makePassPacing(passPeriodMicroseconds, log);
   Repoll repoll(translator, props.getInt(kSyncTimeKey, kDefaultSyncTimeSeconds), log);
   status.found(airconStates());
-  while (running) {
+  notifier.ready(std::string("controlling: ") + coolingModeName(coolState));
+  for (uint64_t passes = 1; running; ++passes) {
     repoll.resendIfDue();
     pacing->waitForPassEnd();
     const PassModes modes = runControlPass(nullptr, [] { translator.reconcileOutputs(); });
@@ -159,14 +166,17 @@ int main(int /*argc*/, char** /*argv*/) {
     if (modes.changed()) {
       logModeChange(log, modes.before, modes.after, internalTemperatureAveraging,
                     externalTemperatureAveraging);
+      notifier.status(std::string("controlling: ") + coolingModeName(modes.after));
     }
     status.afterPass(airconStates(), passContext(*pacing));
+    notifier.loopAlive(monotonicNanoseconds(), passes);
   }
   // A clean stop, in order: the last status says so; the re-poll ends (a
   // read in flight is cut short by the client's stop); the client's threads
   // end before anything they use (the change signal, the logging) is torn
   // down after main returns. The re-poll and status threads are joined as
   // their objects go out of scope.
+  notifier.stopping();
   status.stopped();
   repoll.requestStop();
   translator.stopClient();

@@ -143,6 +143,9 @@ std::string renderMetrics(const StatusSnapshot& s, const MetricsContext& c) {
 
   w.family("frigel_passes_total", "counter", "Control passes run.");
   w.sample("frigel_passes_total", "", static_cast<double>(s.passes));
+  w.family("frigel_last_pass_timestamp_seconds", "gauge",
+           "Unix time of the last control pass: it stops moving when the loop stalls.");
+  w.sample("frigel_last_pass_timestamp_seconds", "", c.lastPassUnixSeconds);
   w.family("frigel_pass_overrun_total", "counter",
            "Passes that ended later than one period after their deadline (exact pacing).");
   w.sample("frigel_pass_overrun_total", "", static_cast<double>(s.passOverruns));
@@ -158,10 +161,14 @@ std::string renderMetrics(const StatusSnapshot& s, const MetricsContext& c) {
   w.family("frigel_build_info", "gauge", "The daemon's version; always 1.");
   w.sample("frigel_build_info", label("version", c.version), 1);
 
-  const char* const state = s.stopped ? "stopped" : s.controlling ? "controlling" : "idle";
+  const char* const state = s.stopped        ? "stopped"
+                            : !s.controlling ? "idle"
+                            : s.stalled      ? "stalled"
+                                             : "controlling";
   w.family("frigel_state", "gauge",
-           "1 for the daemon's state: controlling, idle (set-up incomplete) or stopped.");
-  for (const char* name : {"controlling", "idle", "stopped"}) {
+           "1 for the daemon's state: controlling, stalled (no pass for too long), idle "
+           "(set-up incomplete) or stopped.");
+  for (const char* name : {"controlling", "stalled", "idle", "stopped"}) {
     w.sample("frigel_state", label("state", name), std::string(state) == name ? 1 : 0);
   }
   return w.take();

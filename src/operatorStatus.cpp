@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -95,9 +96,10 @@ std::string renderStatusJson(const StatusSnapshot& s, double passesPerSecond,
                              double internalAgeSeconds, double externalAgeSeconds,
                              const StatusWriteStamp& stamp) {
   nlohmann::ordered_json status;
-  status["state"] = s.stopped       ? "stopped"
-                    : s.controlling ? "controlling"
-                                    : "idle: set-up incomplete";
+  status["state"] = s.stopped        ? "stopped"
+                    : !s.controlling ? "idle: set-up incomplete"
+                    : s.stalled      ? "stalled"
+                                     : "controlling";
   status["pid"] = stamp.pid;
   status["writtenAt"] = utcText(stamp.unixSeconds);
   status["writtenAtUnixSeconds"] = stamp.unixSeconds;
@@ -126,7 +128,7 @@ std::string renderStatusJson(const StatusSnapshot& s, double passesPerSecond,
 }
 
 OperatorStatus::OperatorStatus(cQlog& log, const std::string& directory, int probeStaleSeconds,
-                               const std::string& metricsPath)
+                               const std::string& metricsPath, int64_t passPeriodNanoseconds)
     : mLog(log),
       mStatusFile(log, directory + "/status", "status file", "every second", kStatusFileMode),
       mMetricsFile(metricsPath.empty()
@@ -135,7 +137,9 @@ OperatorStatus::OperatorStatus(cQlog& log, const std::string& directory, int pro
                                                       "every 10 s", kMetricsFileMode)),
       mStaleNanoseconds(probeStaleSeconds > 0 ? probeStaleSeconds * kNanosecondsPerSecond : 0),
       mStartNanoseconds(monotonicNanoseconds()),
-      mStartUnixSeconds(statusWriteStampNow().unixSeconds) {
+      mStartUnixSeconds(statusWriteStampNow().unixSeconds),
+      mStallNanoseconds(
+          std::max(kStallSeconds * kNanosecondsPerSecond, kStallPeriods * passPeriodNanoseconds)) {
   ::mkdir(directory.c_str(), 0755);  // usually made by the service manager
   if (mMetricsFile) {
     mLog.info("metrics for the textfile collector in %s, about every 10 s",
@@ -248,15 +252,10 @@ void OperatorStatus::writerLoop() {
     lock.unlock();
     StatusSnapshot snapshot;
     if (mExchange.take(snapshot)) {
-      if (mHaveRate && snapshot.takenNanoseconds > mPreviousForRate.takenNanoseconds) {
-        mPassesPerSecond = static_cast<double>(snapshot.passes - mPreviousForRate.passes) /
-                           seconds(snapshot.takenNanoseconds - mPreviousForRate.takenNanoseconds);
-      }
-      mPreviousForRate = snapshot;
-      mHaveRate = snapshot.controlling && !snapshot.stopped;
       mLatest = snapshot;
     }
     int64_t now = monotonicNanoseconds();
+    measureRate(now);
     if (mLatest.controlling && !mLatest.stopped) {
       checkStaleProbes(now);
     }
@@ -271,6 +270,31 @@ void OperatorStatus::writerLoop() {
     }
     lock.lock();
   }
+}
+
+void OperatorStatus::measureRate(int64_t now) {
+  const bool running = mLatest.controlling && !mLatest.stopped;
+  if (!running) {
+    mHaveRate = false;
+    mLatest.stalled = false;
+    return;
+  }
+  if (mHaveRate && now > mRateFromNanoseconds) {
+    mPassesPerSecond =
+        static_cast<double>(mLatest.passes - mRateFromPasses) / seconds(now - mRateFromNanoseconds);
+  }
+  mHaveRate = true;
+  mRateFromNanoseconds = now;
+  mRateFromPasses = mLatest.passes;
+  // The snapshot is taken at the end of every pass: its time is the last
+  // pass's.
+  mLatest.stalled = now - mLatest.takenNanoseconds > mStallNanoseconds;
+  if (mLatest.stalled && !mStallLogged) {
+    mLog.warn("control loop stalled: no pass for %.1f s", seconds(now - mLatest.takenNanoseconds));
+  } else if (!mLatest.stalled && mStallLogged) {
+    mLog.info("control loop runs again");
+  }
+  mStallLogged = mLatest.stalled;
 }
 
 void OperatorStatus::checkStaleProbes(int64_t now) {
@@ -315,6 +339,10 @@ void OperatorStatus::writeMetrics(const StatusSnapshot& snapshot) {
   context.internalAgeSeconds = age(probeActivity.internalTrendNanoseconds);
   context.externalAgeSeconds = age(probeActivity.externalTrendNanoseconds);
   context.startUnixSeconds = static_cast<double>(mStartUnixSeconds);
+  if (snapshot.controlling) {
+    context.lastPassUnixSeconds = static_cast<double>(statusWriteStampNow().unixSeconds) -
+                                  seconds(now - snapshot.takenNanoseconds);
+  }
   context.version = FRIGEL_VERSION;
   mMetricsFile->write(renderMetrics(snapshot, context));
 }

@@ -4,6 +4,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "changeSignal.h"
@@ -108,5 +109,12 @@ std::unique_ptr<PassPacing> makePassPacing(int periodMicroseconds, cQlog& log) {
     periodMicroseconds = kMinimumPassPeriodMicroseconds;
   }
   log.info("exact pacing: one pass every %d microseconds", periodMicroseconds);
-  return std::make_unique<ExactPacing>(static_cast<int64_t>(periodMicroseconds) * 1000, log);
+  return std::make_unique<ExactPacing>(exactPassPeriodNanoseconds(periodMicroseconds), log);
+}
+
+int64_t exactPassPeriodNanoseconds(int periodMicroseconds) {
+  if (periodMicroseconds <= 0) {
+    return 0;
+  }
+  return static_cast<int64_t>(std::max(periodMicroseconds, kMinimumPassPeriodMicroseconds)) * 1000;
 }

@@ -96,7 +96,7 @@ TEST_F(DaemonTest, EmergencyAtStartRunsBothUnits) {
 
 // 4. A probe the site does not have: the daemon idles, sends nothing, and
 //    a stop signal ends it at once without waiting out its sleep. Its last
-//    status still says why it was idle.
+//    status says it stopped.
 TEST_F(DaemonTest, IncompleteSetupIdlesAndStopsAtOnce) {
   site.writeSettings(siteSettings({{"internalProbeLabel", "no-such-probe"}}));
   start();
@@ -109,7 +109,7 @@ TEST_F(DaemonTest, IncompleteSetupIdlesAndStopsAtOnce) {
   auto status = site.daemon().wait(1900);  // less than one idle sleep
   ASSERT_TRUE(status.has_value());
   EXPECT_EQ(*status, 0);
-  expectLastStatus("idle: set-up incomplete");
+  expectLastStatus("stopped");
 }
 
 // 5. Every configuration file missing: one message each, the daemon stays

@@ -29,11 +29,12 @@ class RecordingAppender : public log4cpp::AppenderSkeleton {
     out.swap(mEntries);
     return out;
   }
-  bool waitFor(const std::string& message, int timeoutMs) const {
+  bool waitFor(const std::string& message, bool wholeLine, int timeoutMs) const {
     std::unique_lock<std::mutex> lock(mMutex);
     return mChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-      return std::any_of(mEntries.begin(), mEntries.end(),
-                         [&](const LogEntry& e) { return e.message == message; });
+      return std::any_of(mEntries.begin(), mEntries.end(), [&](const LogEntry& e) {
+        return wholeLine ? e.message == message : e.message.rfind(message, 0) == 0;
+      });
     });
   }
 
@@ -115,5 +116,9 @@ std::size_t LogCapture::count(const std::string& message) const {
 }
 
 bool LogCapture::waitFor(const std::string& message, int timeoutMs) const {
-  return mImpl->appender.waitFor(message, timeoutMs);
+  return mImpl->appender.waitFor(message, true, timeoutMs);
+}
+
+bool LogCapture::waitForStart(const std::string& start, int timeoutMs) const {
+  return mImpl->appender.waitFor(start, false, timeoutMs);
 }

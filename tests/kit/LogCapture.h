@@ -32,6 +32,8 @@ class LogCapture {
   // Waits until `message` has been recorded (for lines logged on another
   // thread). True when it was.
   bool waitFor(const std::string& message, int timeoutMs = 5000) const;
+  // The same for a message that starts with `start`.
+  bool waitForStart(const std::string& start, int timeoutMs = 5000) const;
 
  private:
   struct Impl;

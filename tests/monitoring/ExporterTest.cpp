@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <cstdlib>
 #include <map>
 #include <optional>
@@ -131,10 +132,18 @@ class MetricsExporter : public ::testing::Test {
   std::unique_ptr<ChildProcess> mExporter;
 };
 
-TEST_F(MetricsExporter, TheCollectorServesWhatTheDaemonDid) {
+// The documented layout: the daemon writes its metrics into its runtime
+// directory, which a link in the collector's folder points at; the
+// directory outlives a stop, so the scrape shows the stop, then the
+// restarted daemon.
+TEST_F(MetricsExporter, TheCollectorServesWhatTheDaemonDidThroughAStopAndARestart) {
   TempDir textfiles;
-  DaemonSite site("PassPeriodMicroseconds=10000\nMetricsTextfile=" + textfiles.path() +
-                  "/frigel.prom\n");
+  DaemonSite site("PassPeriodMicroseconds=10000\n");
+  const std::string metricsFile = site.runDir() + "/frigel.prom";
+  site.writeProperties(std::string(kSiteLogProperties) +
+                       "PassPeriodMicroseconds=10000\nMetricsTextfile=" + metricsFile + "\n");
+  std::filesystem::create_directories(site.runDir());
+  std::filesystem::create_symlink(metricsFile, textfiles.path() + "/frigel.prom");
   ASSERT_TRUE(site.startServer());
   ASSERT_TRUE(site.startDaemon());
   ASSERT_TRUE(startExporter(textfiles.path()));
@@ -162,14 +171,25 @@ TEST_F(MetricsExporter, TheCollectorServesWhatTheDaemonDid) {
   EXPECT_GT(after["frigel_passes_total"], before["frigel_passes_total"]);
   EXPECT_GE(after["frigel_fan_run_seconds_total"], before["frigel_fan_run_seconds_total"]);
 
-  // A clean stop leaves a last file that says so.
+  // A clean stop leaves a last file that says so, and it stays readable.
   EXPECT_EQ(site.stopDaemon(), 0);
   auto stopped = scrapeUntil([](const auto& s) {
     return s.count("frigel_state{state=\"stopped\"}") &&
            s.at("frigel_state{state=\"stopped\"}") == 1;
   });
   EXPECT_EQ(stopped["frigel_state{state=\"stopped\"}"], 1);
+  EXPECT_EQ(stopped["node_textfile_scrape_error"], 0);
   EXPECT_GE(stopped["frigel_passes_total"], after["frigel_passes_total"]);
+
+  // The restarted daemon is seen controlling again through the same link.
+  ASSERT_TRUE(site.startDaemon());
+  auto restarted = scrapeUntil([](const auto& s) {
+    return s.count("frigel_state{state=\"controlling\"}") &&
+           s.at("frigel_state{state=\"controlling\"}") == 1;
+  });
+  EXPECT_EQ(restarted["frigel_state{state=\"controlling\"}"], 1);
+  EXPECT_EQ(restarted["node_textfile_scrape_error"], 0);
+  EXPECT_EQ(site.stopDaemon(), 0);
 }
 
 }  // namespace

@@ -77,6 +77,13 @@ TEST(MetricsText, NamesLabelsAndValuesFollowTheExpositionFormat) {
   }
   EXPECT_EQ(escapeLabelValue("a\"b\\c\nd"), "a\\\"b\\\\c\\nd");
 
+  EXPECT_FALSE(has(text, "frigel_last_pass_timestamp_seconds nan")) << "left out before a pass";
+  s.stalled = true;
+  c.lastPassUnixSeconds = 1765000042;
+  const std::string stalled = renderMetrics(s, c);
+  EXPECT_TRUE(has(stalled, "frigel_state{state=\"stalled\"} 1"));
+  EXPECT_TRUE(has(stalled, "frigel_state{state=\"controlling\"} 0"));
+  EXPECT_TRUE(has(stalled, "frigel_last_pass_timestamp_seconds 1765000042"));
   s.stopped = true;
   EXPECT_TRUE(has(renderMetrics(s, c), "frigel_state{state=\"stopped\"} 1"));
   EXPECT_TRUE(has(renderMetrics(StatusSnapshot(), c), "frigel_state{state=\"idle\"} 1"));

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <chrono>
 #include <thread>
 
 #include <nlohmann/json.hpp>
@@ -174,6 +175,37 @@ TEST_F(OperatorStatusTest, AProbeWithoutNewValuesIsReportedStaleOnce) {
     staleLines += line.rfind("internal probe stale", 0) == 0;
   }
   EXPECT_EQ(staleLines, 1u);
+}
+
+// A loop that makes no pass is told, however recent its last snapshot:
+// the writer counts passes on its own clock. The stall shows in the status
+// file and the log, and goes once passes come again.
+TEST_F(OperatorStatusTest, ALoopThatMakesNoPassIsToldStalled) {
+  LogCapture capture("OperatorStatusTest");
+  const std::string path = dir.path() + "/status";
+  auto waitForState = [&](const std::string& state) {
+    nlohmann::json json;
+    for (int tries = 0; tries < 300 && json["state"] != state; ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      json = nlohmann::json::parse(readWholeFile(path), nullptr, false);
+      if (json.is_discarded()) {
+        json = nullptr;  // not written yet
+      }
+    }
+    return json;
+  };
+  OperatorStatus status(log, dir.path(), 0);
+  for (int pass = 0; pass < 3; ++pass) {
+    status.afterPass(AirconStates());
+  }
+  nlohmann::json json = waitForState("stalled");
+  EXPECT_EQ(json["state"], "stalled");
+  EXPECT_EQ(json["passesPerSecond"], 0.0);
+  EXPECT_TRUE(capture.waitForStart("control loop stalled: no pass for "));
+
+  status.afterPass(AirconStates());
+  EXPECT_EQ(waitForState("controlling")["state"], "controlling");
+  EXPECT_TRUE(capture.waitFor("control loop runs again"));
 }
 
 }  // namespace
