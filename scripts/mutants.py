@@ -6,6 +6,10 @@ Subcommands (paths relative to the repository root, which is the working
 directory):
   check LIST                    every entry well formed, its text found
                                 exactly once; exit 1 with one line per fault
+  fits LIST BUILD_DIR           what check does, and every entry's tests
+                                regex selects at least one test that
+                                BUILD_DIR lists (ctest -N, no build);
+                                exit 1 with one line per fault
   select LIST [REGEX]           id, area, file, tests and what of each entry
                                 whose id or area matches, tab-separated
   show LIST [REGEX]             the entries, readable (scripts/mutants --list)
@@ -129,6 +133,37 @@ def cmd_check(path):
     return 0
 
 
+def cmd_fits(path, build_dir):
+    """check, and every entry's tests regex selecting a test that BUILD_DIR
+    lists, through ctest itself so that the regex reads as the mutation run
+    reads it; no build, in seconds."""
+    status = cmd_check(path)
+    faults = []
+    selects = {}
+    try:
+        for entry in parse(path):
+            regex = entry["tests"]
+            if regex not in selects:
+                selects[regex] = bool(test_names(build_dir, regex))
+            if not selects[regex]:
+                faults.append(f"{path}:{entry['line']}: {entry['id']}: "
+                              f"tests '{regex}' select no test of {build_dir}")
+        everything = [t["name"] for t in test_names(build_dir)] if faults else []
+    except (OSError, subprocess.CalledProcessError) as error:
+        print(f"{build_dir}: cannot list its tests: {error}", file=sys.stderr)
+        return 1
+    # gtest_discover_tests lists a program not built yet as one test named
+    # after it, without the tests it holds.
+    not_built = [n[:-len("_NOT_BUILT")] for n in everything if n.endswith("_NOT_BUILT")]
+    if not_built:
+        faults.append(f"{build_dir} has not built {', '.join(not_built)}: "
+                      f"build every test program first")
+    if faults:
+        print("\n".join(faults), file=sys.stderr)
+        return 1
+    return status
+
+
 def cmd_select(path, regex=""):
     for e in selected(parse(path), regex):
         print("\t".join([e["id"], e["area"], e["file"], e["tests"], e["what"]]))
@@ -167,9 +202,12 @@ def cmd_apply(path, mutant_id):
     sys.exit(f"{mutant_id}: no such entry")
 
 
-def test_names(build_dir, regex):
+def test_names(build_dir, regex=None):
+    """The tests of BUILD_DIR that REGEX selects (all without one), as ctest
+    lists them."""
+    selection = ["-R", regex] if regex is not None else []
     listing = subprocess.run(
-        ["ctest", "--test-dir", build_dir, "-R", regex, "--show-only=json-v1"],
+        ["ctest", "--test-dir", build_dir, *selection, "--show-only=json-v1"],
         check=True, capture_output=True, text=True).stdout
     return json.loads(listing).get("tests", [])
 
@@ -257,6 +295,7 @@ def cmd_report(results_path, min_rate):
 def main(argv):
     commands = {
         "check": (cmd_check, 1, 1),
+        "fits": (cmd_fits, 2, 2),
         "select": (cmd_select, 1, 2),
         "show": (cmd_show, 1, 2),
         "apply": (cmd_apply, 2, 2),

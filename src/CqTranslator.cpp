@@ -11,6 +11,7 @@
 #include "etcPaths.h"
 #include "monotonicClock.h"
 #include "portDiscovery.h"
+#include "portNumber.h"
 #include "probeActivity.h"
 
 std::atomic<uint32_t> lastTrend{0};
@@ -20,7 +21,6 @@ namespace {
 // The object server always runs on this host.
 constexpr const char* kServerAddress = "127.0.0.1";
 constexpr int kDefaultServerPort = 60000;
-constexpr int kHighestPort = 65535;
 // Set-up tries discovery this many times, back to back, before it gives up.
 constexpr int kDiscoveryAttempts = 3;
 constexpr float kFanPercentMin = 0.0f;
@@ -34,15 +34,8 @@ int objectServerPort(cQlog& log) {
   if (text == nullptr || *text == '\0') {
     return kDefaultServerPort;
   }
-  long value = 0;
-  const char* p = text;
-  // Stops at the first non-digit, or as soon as the value is too large
-  // (which also keeps it from overflowing).
-  for (; *p >= '0' && *p <= '9' && value <= kHighestPort; ++p) {
-    value = value * 10 + (*p - '0');
-  }
-  if (*p == '\0' && value >= 1 && value <= kHighestPort) {
-    return static_cast<int>(value);
+  if (std::optional<int> port = parsePortNumber(text)) {
+    return *port;
   }
   log.info("VULOD_PORT '%s' is not a port number; using %d", text, kDefaultServerPort);
   return kDefaultServerPort;

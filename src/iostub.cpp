@@ -1,8 +1,9 @@
 // The process-wide translator and the flat call interface through which the
-// controller and the parameter reader reach it. The controller's variables,
-// its temperature setters and its timer tick are in controllerState.cpp, so
-// that tools which only read the parameter files, and the state explorer,
-// can link them without the translator and its connection.
+// controller and the parameter reader reach it. The controller's variables
+// are defined in controllerState.cpp, its temperature setters and its timer
+// tick in controllerTimers.cpp, so that tools which only read the parameter
+// files, and the state explorer, can link them without the translator and
+// its connection.
 #include "iostub.h"
 
 #include "CqTranslator.h"

@@ -1,30 +1,16 @@
-// Device records, discovery by label and set-up.
+// Set-up of the device records: discovery by label, and what a set-up leaves.
 #include <gtest/gtest.h>
 
 #include "BridgeFixture.h"
 #include "CqTranslator.h"
 #include "LogCapture.h"
 #include "aircon.h"
-#include "fan.h"
 #include "iostub.h"
 
 namespace {
 
 constexpr int kInfo = 600;
 constexpr int kDebug = 700;
-
-TEST(BridgeRecords, NewRecordsStartEmptyAndKeepWhatIsSet) {
-  aircon unit;
-  EXPECT_EQ(unit.getControlPort(), nullptr);
-  EXPECT_EQ(unit.getAirconNumber(), 0);
-  EXPECT_EQ(unit.getOnOffStatus(), aircon::OFF);
-  unit.setOnOffStatus(aircon::ON);
-  EXPECT_EQ(unit.getOnOffStatus(), 1u);
-
-  Fan fan;
-  EXPECT_EQ(fan.getControlPort(), nullptr);
-  EXPECT_STREQ(fan.getCategoryName(), "Fan");
-}
 
 using BridgeSetup = BridgeTest;
 
@@ -80,14 +66,6 @@ TEST_F(BridgeSetup, FoundPortsAreKeptWithTheirLabels) {
   EXPECT_EQ(levelOf("External temperature probe setup complete"), kInfo);
 }
 
-TEST_F(BridgeSetup, AirconDiscoveryTracesThePortItFound) {
-  LogCapture log;
-  cObjectDOutput* port = translator.getAirconControlPortFromPortLabel("ac2");
-  ASSERT_NE(port, nullptr);
-  delete port;
-  EXPECT_EQ(log.messages(), (std::vector<std::string>{"found ROP", "prt lbl:ac2", "ROP NOT NULL"}));
-}
-
 TEST_F(BridgeSetup, UnknownLabelIsTriedThreeTimesAndLeavesARecordWithoutPort) {
   ASSERT_TRUE(setupAircon("ac1", 1));
   LogCapture log;
@@ -119,17 +97,6 @@ TEST_F(BridgeSetup, UnknownLabelIsTriedThreeTimesAndLeavesARecordWithoutPort) {
   EXPECT_NE(second->getControlPort(), nullptr);
 }
 
-TEST_F(BridgeSetup, LabelOfAnotherPortTypeIsNotFound) {
-  // "ac1" is a digital output, not an analogue one.
-  EXPECT_FALSE(setupFan("ac1"));
-  EXPECT_EQ(translator.getFan()->getControlPort(), nullptr);
-  // "probe-dup" also names a digital output, which the probe query skips.
-  cObjectAInput* probe = translator.getProbePortFromPortLabel("probe-dup");
-  ASSERT_NE(probe, nullptr);
-  EXPECT_EQ(probe->getPortType(), PORT_TYPE_ANALOG_IN);
-  delete probe;
-}
-
 using Place = std::pair<uint32_t, uint32_t>;
 
 // Device serial and port id of a port a discovery query found, {0, 0} for
@@ -140,17 +107,15 @@ Place placeOf(Port* found) {
   return port ? Place(port->getDeviceSerial(), port->getPortId()) : Place(0u, 0u);
 }
 
-TEST_F(BridgeSetup, ProbeLabelOnTwoInputsYieldsTheSecond) {
-  std::unique_ptr<cObjectAInput> probe(translator.getProbePortFromPortLabel("probe-dup"));
-  ASSERT_NE(probe, nullptr);
-  EXPECT_EQ(Place(probe->getDeviceSerial(), probe->getPortId()), Place(2001u, 2u));
-  EXPECT_STREQ(probe->getPortLabel(), "probe-dup");
-  EXPECT_FLOAT_EQ(probe->getCalculatedValue(), 20.0f);  // the second's value in the site file
-}
-
-TEST_F(BridgeSetup, OutputLabelOnTwoOutputsYieldsTheFirst) {
+TEST_F(BridgeSetup, DiscoveryTakesThePortOfTheRightTypeAndPlace) {
+  // A probe takes the last analogue input of its label: port 2, not port 1
+  // nor the digital output 7 with the same label.
+  EXPECT_EQ(placeOf(translator.getProbePortFromPortLabel("probe-dup")), Place(2001u, 2u));
+  // An output takes the first port of its label.
   EXPECT_EQ(placeOf(translator.getAirconControlPortFromPortLabel("ac-dup")), Place(2001u, 3u));
   EXPECT_EQ(placeOf(translator.getFanControlPortFromPortLabel("fan-dup")), Place(2001u, 5u));
+  // "ac1" is a digital output, no analogue one.
+  EXPECT_EQ(placeOf(translator.getFanControlPortFromPortLabel("ac1")), Place(0u, 0u));
 }
 
 }  // namespace

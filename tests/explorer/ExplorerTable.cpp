@@ -16,8 +16,10 @@ ExplorerSettings baseExplorerSettings() {
   s.hiTemperaturePullIn = 40.0f;
   s.hiTemperatureDropOut = 36.0f;
   s.hiTempFanPullIn = 38.0f;  // the band, 36 to 38, lies in the emergency's range
-  // Steps of 50 keep the fan's speeds few (1, 50, 51, 100 and the ramps'
-  // tens) while reaching both ends and the step down to the lowest speed.
+  // Stepping up from the lowest speed reaches full speed through the clamp
+  // (1, 11, ..., 91, 100); stepping down from full speed ends in a remainder
+  // below the step (75, 50, 25, 0), which goes to the lowest speed. With the
+  // ramps' tens, every speed is a multiple of 5 or one more: 41 at most.
   s.fanSpeedStepUpSize = 10.0f;
   s.fanSpeedStepDownSize = 25.0f;
   s.aircon1MinimumRunTimeValue = 1;

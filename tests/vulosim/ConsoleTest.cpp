@@ -91,6 +91,8 @@ TEST(VulosimLife, BadArgumentsPrintUsageAndExitTwo) {
       {"--site", VULOSIM_TEST_SITE, "--port", "-1"},
       {"--site", VULOSIM_TEST_SITE, "--port", "12ab"},
       {"--site", VULOSIM_TEST_SITE, "--verbose"},
+      {"--site", VULOSIM_TEST_SITE, "--log-all-sets=yes"},
+      {"--site", VULOSIM_TEST_SITE, "extra"},
   };
   for (const auto& arguments : cases) {
     std::vector<std::string> argv = {VulosimProcess::binaryPath()};
@@ -102,6 +104,14 @@ TEST(VulosimLife, BadArgumentsPrintUsageAndExitTwo) {
     EXPECT_TRUE(sim.waitForLine("usage: vulosim --site FILE", 1000, ChildProcess::kStderr));
     EXPECT_EQ(sim.countLines("ready"), 0u);
   }
+}
+
+TEST(VulosimLife, HelpPrintsTheOptionsAndExitsZero) {
+  ChildProcess sim;
+  ASSERT_TRUE(sim.start({VulosimProcess::binaryPath(), "--help"}));
+  EXPECT_EQ(sim.wait(), 0);
+  EXPECT_TRUE(sim.waitForLine("usage: vulosim --site FILE", 1000));
+  EXPECT_TRUE(sim.waitForLine("Exit status:", 1000));
 }
 
 }  // namespace

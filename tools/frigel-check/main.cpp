@@ -1,15 +1,16 @@
 // frigel-check: reads the daemon's three configuration files through the
 // daemon's own readers and reports what the daemon would run with, and
 // everything it would silently skip, misread or run badly.
-#include <cstdio>
+#include <getopt.h>
+
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <optional>
 #include <string>
 
 #include "Checker.h"
 #include "etcPaths.h"
+#include "portNumber.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ Options:
                  DIR/frigel/frigelconfig.xml and DIR/frigel/frigelConstants.xml
   --server PORT  also look up every port label on the object server at
                  127.0.0.1:PORT
-  --help         this text
+  --help, -h     this text
 
 The files are read with the daemon's own readers, so the check sees exactly
 what the daemon sees. Nothing is written and no port is switched.
@@ -65,45 +66,69 @@ struct Arguments {
   bool help = false;
 };
 
-// A TCP port, 1 to 65535, written in decimal digits only.
-std::optional<int> parsePort(const char* text) {
-  if (*text == '\0' || std::strlen(text) > 5) {
-    return std::nullopt;
+const char kEtcNeedsAFolder[] = "--etc needs a folder";
+
+enum OptionId : int { kEtc = 1, kServer, kHelpOption };
+
+const option kLongOptions[] = {
+    {"etc", required_argument, nullptr, kEtc},
+    {"server", required_argument, nullptr, kServer},
+    {"help", no_argument, nullptr, kHelpOption},
+    {nullptr, 0, nullptr, 0},
+};
+
+// Why getopt_long stopped at an option, when it returned '?' or ':'.
+std::string refusal(int result, char** argv) {
+  if (result == ':' && optopt == kEtc) {
+    return kEtcNeedsAFolder;
   }
-  for (const char* c = text; *c; ++c) {
-    if (*c < '0' || *c > '9') {
-      return std::nullopt;
-    }
+  if (result == ':' && optopt == kServer) {
+    return "--server needs a port from 1 to 65535";
   }
-  const int port = std::atoi(text);
-  return (port >= 1 && port <= 65535) ? std::optional<int>(port) : std::nullopt;
+  if (optopt == kHelpOption) {
+    return "--help takes no value";
+  }
+  if (optopt != 0) {
+    return std::string("bad option \"-") + static_cast<char>(optopt) + "\"";
+  }
+  // An unknown or ambiguous long option, which getopt_long has passed.
+  return std::string("bad option \"") + argv[optind - 1] + "\"";
 }
 
 // Nothing (after a message on standard error) when the arguments are bad.
 std::optional<Arguments> parseArguments(int argc, char** argv) {
   Arguments arguments;
-  for (int i = 1; i < argc; ++i) {
-    const std::string option = argv[i];
-    if (option == "--help" || option == "-h") {
-      arguments.help = true;
-    } else if ((option == "--etc" || option == "--server") && i + 1 < argc) {
-      const char* value = argv[++i];
-      if (option == "--etc") {
-        if (*value == '\0') {
-          std::cerr << "frigel-check: --etc needs a folder\n";
+  opterr = 0;  // the messages are ours, in one line
+  int id;
+  // The leading ':' tells a missing value (':') from an unknown option ('?').
+  while ((id = getopt_long(argc, argv, ":h", kLongOptions, nullptr)) != -1) {
+    switch (id) {
+      case kEtc:
+        if (*optarg == '\0') {
+          std::cerr << "frigel-check: " << kEtcNeedsAFolder << "\n";
           return std::nullopt;
         }
-        arguments.etcDirectory = value;
-      } else if (!(arguments.serverPort = parsePort(value))) {
-        std::cerr << "frigel-check: --server needs a port from 1 to 65535, not \"" << value
-                  << "\"\n";
+        arguments.etcDirectory = optarg;
+        break;
+      case kServer:
+        if (!(arguments.serverPort = parsePortNumber(optarg))) {
+          std::cerr << "frigel-check: --server needs a port from 1 to 65535, not \"" << optarg
+                    << "\"\n";
+          return std::nullopt;
+        }
+        break;
+      case kHelpOption:
+      case 'h':
+        arguments.help = true;
+        break;
+      default:
+        std::cerr << "frigel-check: " << refusal(id, argv) << "\n";
         return std::nullopt;
-      }
-    } else {
-      std::cerr << "frigel-check: " << (option[0] == '-' ? "bad option" : "unexpected argument")
-                << " \"" << option << "\"\n";
-      return std::nullopt;
     }
+  }
+  if (optind < argc) {
+    std::cerr << "frigel-check: unexpected argument \"" << argv[optind] << "\"\n";
+    return std::nullopt;
   }
   return arguments;
 }

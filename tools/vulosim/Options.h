@@ -1,5 +1,6 @@
 // The command line:
 //   vulosim --site FILE [--port N] [--log-all-sets] [--model FILE [--csv FILE]]
+//   vulosim --help
 #ifndef VULOSIM_OPTIONS_H
 #define VULOSIM_OPTIONS_H
 
@@ -18,12 +19,19 @@ struct Options {
   std::string modelFile;
   // Where a model run writes its CSV; empty: no CSV. Only with a model.
   std::string csvFile;
+  // --help: print kUsage and kHelp and do nothing else; the other fields
+  // are then not checked.
+  bool help = false;
 };
 
+// One line, without a final line break.
 extern const char* const kUsage;
+// What each option means, printed after kUsage for --help; ends with a line
+// break.
+extern const char* const kHelp;
 
-// The options, or nullopt with `error` saying what is wrong. `arguments`
-// excludes the program name.
+// The options, or nullopt with `error` saying what is wrong (one line).
+// `arguments` excludes the program name.
 std::optional<Options> parseOptions(const std::vector<std::string>& arguments, std::string& error);
 
 #endif

@@ -36,6 +36,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vulosim: %s\n%s\n", error.c_str(), kUsage);
     return kExitBadInput;
   }
+  if (options->help) {
+    std::printf("%s\n\n%s", kUsage, kHelp);
+    return 0;
+  }
 
   SiteStore store;
   if (!loadSiteFile(options->siteFile, store, error)) {
