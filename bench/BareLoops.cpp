@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -82,6 +83,14 @@ std::vector<uint8_t> encodedFanSet() {
   std::vector<uint8_t> bytes;
   vulowire::encodeFrame(frame, bytes);
   return bytes;
+}
+
+// Every context switch of this process so far (its sender thread, when it
+// has one, included).
+long contextSwitchesSoFar() {
+  rusage usage = {};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_nvcsw + usage.ru_nivcsw;
 }
 
 int64_t processCpuNs() {
@@ -170,6 +179,7 @@ std::optional<BareLoopResult> runBareLoop(const BareLoopOptions& options) {
     }
   }
   const int64_t cpuStart = processCpuNs();
+  const long switchesStart = contextSwitchesSoFar();
   const int64_t wallStart = monotonicNanoseconds();
   int64_t passStart = wallStart;
   for (int pass = 0; pass < options.passes; ++pass) {
@@ -199,6 +209,7 @@ std::optional<BareLoopResult> runBareLoop(const BareLoopOptions& options) {
     passStart = now;
   }
   result.cpuNs = processCpuNs() - cpuStart;
+  result.contextSwitches = contextSwitchesSoFar() - switchesStart;
   result.wallNs = monotonicNanoseconds() - wallStart;
   handOff.reset();
   if (fd >= 0) {
@@ -231,8 +242,9 @@ int bareLoopChildMain(int argc, char** argv) {
                  options.serverPort);
     return 1;
   }
-  std::printf("%lld %lld %zu\n", static_cast<long long>(result->cpuNs),
-              static_cast<long long>(result->wallNs), result->passNs.size());
+  std::printf("%lld %lld %ld %zu\n", static_cast<long long>(result->cpuNs),
+              static_cast<long long>(result->wallNs), result->contextSwitches,
+              result->passNs.size());
   for (std::size_t i = 0; i < result->passNs.size(); ++i) {
     long long lateness = i < result->latenessNs.size() ? result->latenessNs[i] : 0;
     std::printf("%lld %lld\n", static_cast<long long>(result->passNs[i]), lateness);
@@ -271,7 +283,7 @@ std::optional<BareLoopResult> BareLoopChild::finish() {
   std::size_t passes = 0;
   long long cpu = 0;
   long long wall = 0;
-  if (!(output >> cpu >> wall >> passes)) {
+  if (!(output >> cpu >> wall >> result.contextSwitches >> passes)) {
     return std::nullopt;
   }
   result.cpuNs = cpu;
@@ -313,5 +325,6 @@ void appendBareLoop(std::optional<BareLoopResult>& total,
   total->latenessNs.insert(total->latenessNs.end(), more->latenessNs.begin(),
                            more->latenessNs.end());
   total->cpuNs += more->cpuNs;
+  total->contextSwitches += more->contextSwitches;
   total->wallNs += more->wallNs;
 }

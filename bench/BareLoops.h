@@ -39,6 +39,7 @@ struct BareLoopResult {
   std::vector<int64_t> latenessNs;  // wake-up minus deadline (deadline shapes)
   int64_t cpuNs = 0;                // CPU time of the process over the loop
   int64_t wallNs = 0;               // monotonic time over the loop
+  long contextSwitches = 0;         // voluntary and involuntary, over the loop
 };
 
 // Runs the loop in this process. Nothing on failure (no server to send to).

@@ -109,6 +109,7 @@ bool measurePasses(LoopbackServer& server, ChildProcess& daemon, int passes, Pas
   const pid_t pid = daemon.pid();
   const std::size_t first = server.setCount(kFan);
   const int64_t cpuStart = processCpuNanoseconds(pid);
+  const long switchesStart = processContextSwitches(pid);
   const auto threadsStart = threadCpuNanoseconds(pid);
   const int64_t wallStart = monotonicNanoseconds();
   const std::size_t countStart = server.setCount(kFan);
@@ -117,6 +118,7 @@ bool measurePasses(LoopbackServer& server, ChildProcess& daemon, int passes, Pas
     return false;
   }
   const int64_t cpuEnd = processCpuNanoseconds(pid);
+  const long switchesEnd = processContextSwitches(pid);
   const auto threadsEnd = threadCpuNanoseconds(pid);
   const int64_t wallEnd = monotonicNanoseconds();
   const std::size_t countEnd = server.setCount(kFan);
@@ -125,6 +127,7 @@ bool measurePasses(LoopbackServer& server, ChildProcess& daemon, int passes, Pas
   figures.cpuNs = cpuEnd - cpuStart;
   figures.wallNs = wallEnd - wallStart;
   figures.passesSampled = countEnd - countStart;
+  figures.contextSwitches = switchesEnd - switchesStart;
   for (const auto& [tid, endNs] : threadsEnd) {
     auto start = threadsStart.find(tid);
     int64_t used = endNs - (start != threadsStart.end() ? start->second : 0);
@@ -236,6 +239,7 @@ bool startAlongside(BareLoopChild& child, const std::string& selfPath, LoopbackS
 void PassFigures::append(const PassFigures& more) {
   passNs.insert(passNs.end(), more.passNs.begin(), more.passNs.end());
   cpuNs += more.cpuNs;
+  contextSwitches += more.contextSwitches;
   wallNs += more.wallNs;
   mainThreadNs += more.mainThreadNs;
   otherThreadsNs += more.otherThreadsNs;
@@ -252,6 +256,12 @@ double PassFigures::meanPassUs() const {
 
 double PassFigures::cpuSecondsPerSecond() const {
   return wallNs > 0 ? static_cast<double>(cpuNs) / static_cast<double>(wallNs) : NAN;
+}
+
+double PassFigures::contextSwitchesPerPass() const {
+  return passesSampled > 0
+             ? static_cast<double>(contextSwitches) / static_cast<double>(passesSampled)
+             : NAN;
 }
 
 double PassFigures::cpuPerPassUs() const {

@@ -59,6 +59,7 @@ struct PassFigures {
   int64_t mainThreadNs = 0;
   int64_t otherThreadsNs = 0;
   std::size_t passesSampled = 0;  // passes between the CPU samples
+  long contextSwitches = 0;       // every thread's, between the CPU samples
 
   void append(const PassFigures& more);
   Summary passUs() const;
@@ -67,6 +68,7 @@ struct PassFigures {
   double cpuPerPassUs() const;
   double mainThreadCpuPerPassUs() const;
   double otherThreadsCpuPerPassUs() const;
+  double contextSwitchesPerPass() const;  // NaN without passes
 };
 
 struct LatencyFigures {

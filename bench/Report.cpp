@@ -155,6 +155,13 @@ void addCpuRows(Table& table, const std::string& mode, const DaemonFigures& daem
              number(bareCpu, 2), ratio(daemonRan ? p.cpuPerPassUs() : NAN, bareCpu),
              "≤ " + number(goalRatio, 2) + "× bare",
              verdict(daemonRan && bare.has_value(), p.cpuPerPassUs() <= goalRatio * bareCpu)});
+  const double bareSwitches =
+      bare && !bare->passNs.empty()
+          ? static_cast<double>(bare->contextSwitches) / static_cast<double>(bare->passNs.size())
+          : NAN;
+  table.add({mode + ": context switches per pass, every thread",
+             number(daemonRan ? p.contextSwitchesPerPass() : NAN, 2), number(bareSwitches, 2),
+             ratio(daemonRan ? p.contextSwitchesPerPass() : NAN, bareSwitches), kNone, kNone});
   table.add({mode + ": CPU per pass, main thread / other threads, µs",
              daemonRan ? number(p.mainThreadCpuPerPassUs(), 2) + " / " +
                              number(p.otherThreadsCpuPerPassUs(), 2)

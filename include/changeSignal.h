@@ -21,18 +21,18 @@ class ChangeSignal {
   ChangeSignal(const ChangeSignal&) = delete;
   ChangeSignal& operator=(const ChangeSignal&) = delete;
 
-  // Creates the eventfd and the deadline timer; false when the system
-  // refuses one. One thread only (the main thread).
+  // Creates the eventfd; false when the system refuses it. One thread only
+  // (the main thread).
   bool open();
   // Raises the signal (from any thread).
   void notify();
   // Blocks until the absolute CLOCK_MONOTONIC `deadline`, a notify(), or a
-  // caught signal, whichever comes first. True when woken by notify().
+  // caught signal, whichever comes first. True when woken by notify(). One
+  // system call when nothing arrives: a pass costs one wake-up.
   bool waitUntil(const timespec& deadline);
 
  private:
-  std::atomic<int> mFd{-1};       // eventfd raised by notify(); -1 until open()
-  std::atomic<int> mTimerFd{-1};  // absolute CLOCK_MONOTONIC timer for the deadline
+  std::atomic<int> mFd{-1};  // eventfd raised by notify(); -1 until open()
 };
 
 // The signal the translator raises when a probe value has arrived.

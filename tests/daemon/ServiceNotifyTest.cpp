@@ -74,7 +74,8 @@ TEST(ServiceNotify, ReadyThenPingsWhileTheLoopRunsThenStopping) {
   DaemonSite site("PassPeriodMicroseconds=10000\n");
   ASSERT_TRUE(site.startServer());
   // A watchdog of 0.4 s: a ping at least every 0.1 s while the loop runs.
-  ASSERT_TRUE(site.startDaemon({}, {{"NOTIFY_SOCKET", notify.path()}, {"WATCHDOG_USEC", "400000"}}));
+  ASSERT_TRUE(
+      site.startDaemon({}, {{"NOTIFY_SOCKET", notify.path()}, {"WATCHDOG_USEC", "400000"}}));
 
   int pings = 0;
   ASSERT_TRUE(notify.waitFor("READY=1", pings));
@@ -107,7 +108,8 @@ TEST(ServiceNotify, AnIdleDaemonIsReadyAndFeedsTheWatchdog) {
   DaemonSite site;
   site.writeSettings(siteSettings({{"internalProbeLabel", "no-such-probe"}}));
   ASSERT_TRUE(site.startServer());
-  ASSERT_TRUE(site.startDaemon({}, {{"NOTIFY_SOCKET", notify.path()}, {"WATCHDOG_USEC", "8000000"}}));
+  ASSERT_TRUE(
+      site.startDaemon({}, {{"NOTIFY_SOCKET", notify.path()}, {"WATCHDOG_USEC", "8000000"}}));
   int pings = 0;
   ASSERT_TRUE(notify.waitFor("READY=1\nSTATUS=idle: set-up incomplete", pings));
   EXPECT_TRUE(notify.waitFor("WATCHDOG=1", pings));

@@ -377,6 +377,28 @@ int64_t processCpuNanoseconds(pid_t pid) {
   return nanosecondsOf(used);
 }
 
+long processContextSwitches(pid_t pid) {
+  const std::string taskDir = "/proc/" + std::to_string(pid) + "/task";
+  DIR* dir = ::opendir(taskDir.c_str());
+  if (dir == nullptr) {
+    return -1;
+  }
+  long switches = 0;
+  while (dirent* entry = ::readdir(dir)) {
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') {
+      continue;
+    }
+    std::ifstream status(taskDir + "/" + entry->d_name + "/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.find("voluntary_ctxt_switches:") != std::string::npos) {
+        switches += std::atol(line.c_str() + line.find(':') + 1);
+      }
+    }
+  }
+  ::closedir(dir);
+  return switches;
+}
+
 std::map<pid_t, int64_t> threadCpuNanoseconds(pid_t pid) {
   std::map<pid_t, int64_t> result;
   const std::string taskDir = "/proc/" + std::to_string(pid) + "/task";

@@ -102,6 +102,9 @@ int64_t processCpuNanoseconds(pid_t pid);
 // CPU time of each thread of the process by thread id, in nanoseconds (from
 // /proc/PID/task/TID/schedstat).
 std::map<pid_t, int64_t> threadCpuNanoseconds(pid_t pid);
+// Context switches of every thread of the process so far, voluntary (it
+// slept) and involuntary (it was preempted); -1 when the process is gone.
+long processContextSwitches(pid_t pid);
 // Resident memory (VmRSS), and its peak (VmHWM), in KiB; -1 when unknown.
 long residentKib(pid_t pid);
 long peakResidentKib(pid_t pid);
