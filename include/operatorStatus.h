@@ -1,8 +1,8 @@
 // The operator's view of the running controller: a status file in JSON,
-// rewritten atomically about once a second, and log lines when a probe goes
-// stale or recovers. The control loop only publishes a snapshot each pass
-// (no lock, no allocation, no system call); a writer thread of its own does
-// the file work, so a slow or failing file system never slows a pass.
+// rewritten atomically about once a second, and the metrics file. The
+// control loop only publishes a snapshot each pass (no lock, no allocation,
+// no system call); a writer thread of its own does the file work, so a slow
+// or failing file system never slows a pass.
 #ifndef FRIGEL_OPERATORSTATUS_H
 #define FRIGEL_OPERATORSTATUS_H
 
@@ -27,6 +27,7 @@ struct AirconStates {
   bool startHeld[2] = {false, false};
   double restLeftSeconds[2] = {0.0, 0.0};  // of the minimum off time
   uint64_t sendFailures[2] = {0, 0};       // sends the client refused so far
+  bool noCooling[2] = {false, false};      // runs without cooling (an alarm)
 };
 
 // What else the operator sees of a pass: the fan as sent, the link to the
@@ -36,6 +37,10 @@ struct PassContext {
   uint64_t fanSendFailures = 0;
   bool serverConnected = true;
   uint64_t passOverruns = 0;  // so far (PassPacing::overruns)
+  // Per probe (0 internal, 1 external): lost (no new plausible value for
+  // too long) and giving implausible values now.
+  bool probeLost[2] = {false, false};
+  bool probeImplausible[2] = {false, false};
 };
 
 // What one pass leaves for the status writer. Counts and totals run from
@@ -55,9 +60,12 @@ struct StatusSnapshot {
   uint8_t startHeld[2] = {0, 0};         // a start waits (minimum off time, stagger)
   double restLeftSeconds[2] = {0, 0};    // of the minimum off time
   uint64_t sendFailures[3] = {0, 0, 0};  // refused sends: unit 1, unit 2, fan
-  uint8_t firstRoleUnit = 1;             // the unit that cools alone
-  uint32_t starts[2] = {0, 0};           // switch-ons since start
-  int64_t runNanoseconds[2] = {0, 0};    // run time since start, current run included
+  uint8_t noCooling[2] = {0, 0};         // unit 1 and 2 run without cooling
+  uint8_t probeLost[2] = {0, 0};         // internal, external
+  uint8_t probeImplausible[2] = {0, 0};
+  uint8_t firstRoleUnit = 1;           // the unit that cools alone
+  uint32_t starts[2] = {0, 0};         // switch-ons since start
+  int64_t runNanoseconds[2] = {0, 0};  // run time since start, current run included
   uint64_t modeChanges = 0;
   float fanPercentSent = 0.0f;
   int64_t fanRunNanoseconds = 0;  // time with the fan sent above 0
@@ -105,15 +113,14 @@ std::string renderStatusJson(const StatusSnapshot& snapshot, double passesPerSec
 
 class OperatorStatus {
  public:
-  // Starts the writer thread. probeStaleSeconds <= 0 turns the stale-probe
-  // lines off. `metricsPath`: the metrics file, rewritten about every 10 s
+  // Starts the writer thread. `metricsPath`: the metrics file, rewritten about every 10 s
   // and at a clean stop; empty: none. `passPeriodNanoseconds`: the length of
   // a pass with exact pacing, 0 for the literal loop; the loop counts as
   // stalled after kStallSeconds or 50 periods without a pass, the longer.
   // When the system refuses the thread, one line says so and no file is
   // written.
-  OperatorStatus(cQlog& log, const std::string& directory, int probeStaleSeconds,
-                 const std::string& metricsPath = "", int64_t passPeriodNanoseconds = 0);
+  OperatorStatus(cQlog& log, const std::string& directory, const std::string& metricsPath = "",
+                 int64_t passPeriodNanoseconds = 0);
 
   static constexpr int64_t kStallSeconds = 5;
   static constexpr int64_t kStallPeriods = 50;
@@ -142,12 +149,10 @@ class OperatorStatus {
   void measureRate(int64_t now);
   void writeOnce(const StatusSnapshot& snapshot);
   void writeMetrics(const StatusSnapshot& snapshot);
-  void checkStaleProbes(int64_t now);
 
   cQlog& mLog;
   AtomicFile mStatusFile;
   std::unique_ptr<AtomicFile> mMetricsFile;  // null: no metrics
-  const int64_t mStaleNanoseconds;
   const int64_t mStartNanoseconds;
   const int64_t mStartUnixSeconds;
 
@@ -169,7 +174,6 @@ class OperatorStatus {
   double mPassesPerSecond = -1.0;
   const int64_t mStallNanoseconds;
   bool mStallLogged = false;
-  bool mStale[2] = {false, false};
   int64_t mLastMetricsNanoseconds = 0;
 
   std::mutex mStopMutex;  // guards mStopping; never taken by the control loop

@@ -10,6 +10,7 @@
 #include <cQlog.h>
 
 #include "daemonKeys.h"
+#include "probeGuard.h"
 
 class PassPacing {
  public:
@@ -27,7 +28,10 @@ class PassPacing {
 // Otherwise exact pacing: each pass ends at an absolute deadline on the
 // monotonic clock, one period after the previous one; a period below
 // kMinimumPassPeriodMicroseconds is raised to it. `log` tells the choice.
-std::unique_ptr<PassPacing> makePassPacing(int periodMicroseconds, cQlog& log);
+// `guard`, when given, decides what of the reported values reaches the
+// controller (see takeReportedProbeValues).
+std::unique_ptr<PassPacing> makePassPacing(int periodMicroseconds, cQlog& log,
+                                           ProbeGuard* guard = nullptr);
 
 // The length of a pass that makePassPacing(periodMicroseconds) paces, in
 // nanoseconds; 0 for the literal loop, whose passes have no fixed length.
@@ -36,6 +40,8 @@ int64_t exactPassPeriodNanoseconds(int periodMicroseconds);
 // Copies both probe values into the controller if the bridge has reported
 // a change. The flag is lowered before the copy: a value stored during the
 // copy raises it again and is taken at the next look instead of being lost.
-void takeReportedProbeValues();
+// With a `guard`, the values go through it: only plausible ones reach the
+// controller, and a lost probe gives what the guard says.
+void takeReportedProbeValues(ProbeGuard* guard = nullptr);
 
 #endif

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include <cQlog.h>
@@ -15,6 +16,8 @@
 #include "frigel.h"
 #include "iostub.h"
 #include "monotonicClock.h"
+#include "noCoolingWatch.h"
+#include "probeGuard.h"
 #include "operatorStatus.h"
 #include "passPacing.h"
 #include "properties.h"
@@ -94,6 +97,70 @@ void applyAirconTiming(cQlog& log) {
   }
 }
 
+// What the controller is given of the probes, from the properties.
+ProbeGuardSettings probeGuardSettings(cQlog& log) {
+  ProbeGuardSettings settings;
+  auto decimal = [&](const char* key, double defaultValue) {
+    bool notANumber = false;
+    const char* text = props.getString(key, nullptr);
+    const double value = decimalProperty(text, defaultValue, &notANumber);
+    if (notANumber) {
+      log.info("%s '%s' is not a number; using %g", key, text, defaultValue);
+    }
+    return static_cast<float>(value);
+  };
+  settings.minimumCelsius = decimal(kProbeMinimumKey, kDefaultProbeMinimumCelsius);
+  settings.maximumCelsius = decimal(kProbeMaximumKey, kDefaultProbeMaximumCelsius);
+  const int staleSeconds = props.getInt(kProbeStaleKey, kDefaultProbeStaleSeconds);
+  settings.lostAfter = staleSeconds > 0 ? staleSeconds * kNanosecondsPerSecond : 0;
+  bool unknown = false;
+  settings.action = probeLostAction(props.getString(kProbeLostActionKey, nullptr), &unknown);
+  if (unknown) {
+    log.info("%s '%s' is neither hold nor cool; using hold", kProbeLostActionKey,
+             props.getString(kProbeLostActionKey, ""));
+  }
+  settings.lostInternalCelsius = decimal(kProbeLostInternalKey, aircon1PullIn);
+  settings.lostExternalCelsius =
+      freeAirBlockingOutsideCelsius(std::max(settings.maximumCelsius, settings.lostInternalCelsius),
+                                    maximumExtAboveIntTemperature);
+  log.info("probes are plausible from %g to %g degC; lost after %d s without a new value",
+           static_cast<double>(settings.minimumCelsius),
+           static_cast<double>(settings.maximumCelsius), staleSeconds);
+  if (settings.action == ProbeLostAction::Cool) {
+    log.info(
+        "while a probe is lost the controller is given: inside %g degC, outside %g degC (%s=cool)",
+        static_cast<double>(settings.lostInternalCelsius),
+        static_cast<double>(settings.lostExternalCelsius), kProbeLostActionKey);
+  } else {
+    log.info("while a probe is lost the controller keeps its last value (%s=hold)",
+             kProbeLostActionKey);
+  }
+  return settings;
+}
+
+// The no-cooling alarm, from the properties.
+NoCoolingWatch noCoolingWatch(cQlog& log) {
+  auto decimal = [&](const char* key, double defaultValue) {
+    bool notANumber = false;
+    const char* text = props.getString(key, nullptr);
+    const double value = decimalProperty(text, defaultValue, &notANumber);
+    if (notANumber) {
+      log.info("%s '%s' is not a number; using %g", key, text, defaultValue);
+    }
+    return value;
+  };
+  const double minutes = decimal(kAirconNoCoolingMinutesKey, kDefaultAirconNoCoolingMinutes);
+  const double kelvin = decimal(kAirconNoCoolingKelvinKey, kDefaultAirconNoCoolingKelvin);
+  // At most a day, so that the nanoseconds stay in range.
+  const double boundedMinutes = std::min(minutes, 1440.0);
+  if (boundedMinutes > 0) {
+    log.info("a unit that runs alone %g min without the room falling %g K is called out",
+             boundedMinutes, kelvin);
+  }
+  return NoCoolingWatch(boundedMinutes > 0 ? static_cast<int64_t>(boundedMinutes * 60.0 * 1e9) : 0,
+                        static_cast<float>(kelvin), &log);
+}
+
 // What each air conditioner's output is, as the bridge knows it, for the
 // operator.
 AirconStates airconStates() {
@@ -136,9 +203,8 @@ int main(int /*argc*/, char** /*argv*/) {
   applyAirconTiming(log);
   RestRecordKeeper restRecord(log, statusDirectory() + "/aircon-rests");
   restRecord.applyAtStart(translator, monotonicNanoseconds());
-  OperatorStatus status(
-      log, statusDirectory(), props.getInt(kProbeStaleKey, kDefaultProbeStaleSeconds),
-      props.getString(kMetricsTextfileKey, ""), exactPassPeriodNanoseconds(passPeriodMicroseconds));
+  OperatorStatus status(log, statusDirectory(), props.getString(kMetricsTextfileKey, ""),
+                        exactPassPeriodNanoseconds(passPeriodMicroseconds));
   ServiceNotifier notifier;
   if (!translator.updateValues()) {
     // Set-up incomplete: no control at all, only wait to be stopped. The
@@ -154,13 +220,18 @@ int main(int /*argc*/, char** /*argv*/) {
     translator.stopClient();
     return 0;
   }
-  std::unique_ptr<PassPacing> pacing = makePassPacing(passPeriodMicroseconds, log);
+  ProbeGuard probes(probeGuardSettings(log), monotonicNanoseconds(), &log);
+  NoCoolingWatch noCooling = noCoolingWatch(log);
+  std::unique_ptr<PassPacing> pacing = makePassPacing(passPeriodMicroseconds, log, &probes);
   Repoll repoll(translator, props.getInt(kSyncTimeKey, kDefaultSyncTimeSeconds), log);
   status.found(airconStates());
   notifier.ready(std::string("controlling: ") + coolingModeName(coolState));
   for (uint64_t passes = 1; running; ++passes) {
     repoll.resendIfDue();
     pacing->waitForPassEnd();
+    const int64_t passEnd = monotonicNanoseconds();
+    probes.tick(passEnd);
+    probes.giveToController();
     const PassModes modes = runControlPass(nullptr, [] { translator.reconcileOutputs(); });
     restRecord.afterPass(translator.getAirconOutputs());
     if (modes.changed()) {
@@ -168,7 +239,17 @@ int main(int /*argc*/, char** /*argv*/) {
                     externalTemperatureAveraging);
       notifier.status(std::string("controlling: ") + coolingModeName(modes.after));
     }
-    status.afterPass(airconStates(), passContext(*pacing));
+    AirconStates outputs = airconStates();
+    noCooling.update(outputs.on, probes.trusted(ProbeGuard::kInternal), passEnd);
+    for (int unit = 0; unit < 2; ++unit) {
+      outputs.noCooling[unit] = noCooling.alarm(unit + 1);
+    }
+    PassContext context = passContext(*pacing);
+    for (int probe = 0; probe < 2; ++probe) {
+      context.probeLost[probe] = probes.lost(static_cast<ProbeGuard::Probe>(probe));
+      context.probeImplausible[probe] = probes.implausible(static_cast<ProbeGuard::Probe>(probe));
+    }
+    status.afterPass(outputs, context);
     notifier.loopAlive(monotonicNanoseconds(), passes);
   }
   // A clean stop, in order: the last status says so; the re-poll ends (a

@@ -82,6 +82,16 @@ std::string renderMetrics(const StatusSnapshot& s, const MetricsContext& c) {
   for (int p = 0; p < 2; ++p) {
     w.sample("frigel_probe_age_seconds", label("probe", probes[p]), ages[p]);
   }
+  w.family("frigel_probe_lost", "gauge",
+           "1 while the probe is lost: no new plausible value for ProbeStaleSeconds.");
+  for (int p = 0; p < 2; ++p) {
+    w.sample("frigel_probe_lost", label("probe", probes[p]), s.probeLost[p]);
+  }
+  w.family("frigel_probe_implausible", "gauge",
+           "1 while the probe's value is outside its plausible range or not a number.");
+  for (int p = 0; p < 2; ++p) {
+    w.sample("frigel_probe_implausible", label("probe", probes[p]), s.probeImplausible[p]);
+  }
 
   struct Mode {
     eCoolingModeState mode;
@@ -116,7 +126,9 @@ std::string renderMetrics(const StatusSnapshot& s, const MetricsContext& c) {
        "1 while a start of the air conditioner waits for its minimum off time or the start "
        "stagger."},
       {"frigel_aircon_rest_left_seconds", "gauge",
-       "Seconds left of the air conditioner's minimum off time."}};
+       "Seconds left of the air conditioner's minimum off time."},
+      {"frigel_aircon_no_cooling", "gauge",
+       "1 while the air conditioner runs alone without the room cooling (an alarm)."}};
   constexpr int kUnitFamilies = sizeof units / sizeof units[0];
   for (int f = 0; f < kUnitFamilies; ++f) {
     w.family(units[f].name, units[f].type, units[f].help);
@@ -124,7 +136,8 @@ std::string renderMetrics(const StatusSnapshot& s, const MetricsContext& c) {
       const double values[kUnitFamilies] = {
           static_cast<double>(s.airconOn[u]),  static_cast<double>(s.airconDecidedOn[u]),
           static_cast<double>(s.starts[u]),    seconds(s.runNanoseconds[u]),
-          static_cast<double>(s.startHeld[u]), s.restLeftSeconds[u]};
+          static_cast<double>(s.startHeld[u]), s.restLeftSeconds[u],
+          static_cast<double>(s.noCooling[u])};
       w.sample(units[f].name, label("unit", std::to_string(u + 1)), values[f]);
     }
   }

@@ -106,9 +106,13 @@ std::string renderStatusJson(const StatusSnapshot& s, double passesPerSecond,
   status["mode"] = s.controlling ? coolingModeName(static_cast<eCoolingModeState>(s.mode)) : "none";
   status["passesPerSecond"] = measuredOrNull(passesPerSecond, 10);
   status["probes"]["internal"] = {{"temperature", numberOrNull(s.internalTemperature, 100)},
-                                  {"lastTrendAgeSeconds", measuredOrNull(internalAgeSeconds, 10)}};
+                                  {"lastTrendAgeSeconds", measuredOrNull(internalAgeSeconds, 10)},
+                                  {"lost", s.probeLost[0] != 0},
+                                  {"implausible", s.probeImplausible[0] != 0}};
   status["probes"]["external"] = {{"temperature", numberOrNull(s.externalTemperature, 100)},
-                                  {"lastTrendAgeSeconds", measuredOrNull(externalAgeSeconds, 10)}};
+                                  {"lastTrendAgeSeconds", measuredOrNull(externalAgeSeconds, 10)},
+                                  {"lost", s.probeLost[1] != 0},
+                                  {"implausible", s.probeImplausible[1] != 0}};
   nlohmann::ordered_json aircons = nlohmann::ordered_json::array();
   for (int unit = 0; unit < 2; ++unit) {
     aircons.push_back({{"unit", unit + 1},
@@ -118,7 +122,8 @@ std::string renderStatusJson(const StatusSnapshot& s, double passesPerSecond,
                        {"restLeftSeconds", numberOrNull(s.restLeftSeconds[unit], 10)},
                        {"starts", s.starts[unit]},
                        {"runHours", numberOrNull(seconds(s.runNanoseconds[unit]) / 3600.0, 1000)},
-                       {"sendFailures", s.sendFailures[unit]}});
+                       {"sendFailures", s.sendFailures[unit]},
+                       {"noCooling", s.noCooling[unit] != 0}});
   }
   status["aircons"] = aircons;
   status["firstRoleUnit"] = s.firstRoleUnit;
@@ -127,7 +132,7 @@ std::string renderStatusJson(const StatusSnapshot& s, double passesPerSecond,
   return status.dump(2) + "\n";
 }
 
-OperatorStatus::OperatorStatus(cQlog& log, const std::string& directory, int probeStaleSeconds,
+OperatorStatus::OperatorStatus(cQlog& log, const std::string& directory,
                                const std::string& metricsPath, int64_t passPeriodNanoseconds)
     : mLog(log),
       mStatusFile(log, directory + "/status", "status file", "every second", kStatusFileMode),
@@ -135,7 +140,6 @@ OperatorStatus::OperatorStatus(cQlog& log, const std::string& directory, int pro
                        ? nullptr
                        : std::make_unique<AtomicFile>(log, metricsPath, "metrics file",
                                                       "every 10 s", kMetricsFileMode)),
-      mStaleNanoseconds(probeStaleSeconds > 0 ? probeStaleSeconds * kNanosecondsPerSecond : 0),
       mStartNanoseconds(monotonicNanoseconds()),
       mStartUnixSeconds(statusWriteStampNow().unixSeconds),
       mStallNanoseconds(
@@ -191,6 +195,9 @@ void OperatorStatus::afterPass(const AirconStates& outputs, const PassContext& c
     mCurrent.startHeld[unit] = outputs.startHeld[unit];
     mCurrent.restLeftSeconds[unit] = outputs.restLeftSeconds[unit];
     mCurrent.sendFailures[unit] = outputs.sendFailures[unit];
+    mCurrent.noCooling[unit] = outputs.noCooling[unit];
+    mCurrent.probeLost[unit] = context.probeLost[unit];
+    mCurrent.probeImplausible[unit] = context.probeImplausible[unit];
     if (on[unit] && !mCurrent.airconOn[unit]) {
       ++mCurrent.starts[unit];
       mRunStart[unit] = now;
@@ -256,9 +263,6 @@ void OperatorStatus::writerLoop() {
     }
     int64_t now = monotonicNanoseconds();
     measureRate(now);
-    if (mLatest.controlling && !mLatest.stopped) {
-      checkStaleProbes(now);
-    }
     writeOnce(mLatest);
     if (mMetricsFile && (stopping || mLastMetricsNanoseconds == 0 ||
                          now - mLastMetricsNanoseconds >= kMetricsIntervalNanoseconds)) {
@@ -295,25 +299,6 @@ void OperatorStatus::measureRate(int64_t now) {
     mLog.info("control loop runs again");
   }
   mStallLogged = mLatest.stalled;
-}
-
-void OperatorStatus::checkStaleProbes(int64_t now) {
-  if (mStaleNanoseconds == 0) {
-    return;
-  }
-  const int64_t last[2] = {probeActivity.internalTrendNanoseconds.load(std::memory_order_relaxed),
-                           probeActivity.externalTrendNanoseconds.load(std::memory_order_relaxed)};
-  for (int probe = 0; probe < 2; ++probe) {
-    int64_t since = last[probe] != 0 ? last[probe] : mStartNanoseconds;
-    bool stale = now - since > mStaleNanoseconds;
-    if (stale && !mStale[probe]) {
-      mLog.info("%s probe stale: no new value for %.0f s", kProbeNames[probe],
-                seconds(now - since));
-    } else if (!stale && mStale[probe]) {
-      mLog.info("%s probe recovered: new value after being stale", kProbeNames[probe]);
-    }
-    mStale[probe] = stale;
-  }
 }
 
 void OperatorStatus::writeOnce(const StatusSnapshot& snapshot) {

@@ -29,22 +29,27 @@ constexpr int64_t kMaximumLagNanoseconds = kNanosecondsPerSecond;
 // 100 iterations of a look at the change flag and usleep(10).
 class LiteralPacing : public PassPacing {
  public:
+  explicit LiteralPacing(ProbeGuard* guard) : mGuard(guard) {}
   void waitForPassEnd() override {
     for (timercounter = 0; timercounter < kInnerIterationsPerPass; ++timercounter) {
-      takeReportedProbeValues();
+      takeReportedProbeValues(mGuard);
       usleep(kInnerSleepMicroseconds);
     }
   }
+
+ private:
+  ProbeGuard* const mGuard;
 };
 
 // One wake-up per pass at an absolute deadline, or earlier when the bridge
 // reports a change, whose values are then taken at once.
 class ExactPacing : public PassPacing {
  public:
-  ExactPacing(int64_t periodNanoseconds, cQlog& log)
+  ExactPacing(int64_t periodNanoseconds, cQlog& log, ProbeGuard* guard)
       : mPeriodNanoseconds(periodNanoseconds),
         mDeadlineNanoseconds(monotonicNanoseconds()),
-        mLog(log) {
+        mLog(log),
+        mGuard(guard) {
     if (!probeChangeSignal.open()) {
       mLog.info("no eventfd: probe changes are taken at the end of each pass");
     }
@@ -67,7 +72,7 @@ class ExactPacing : public PassPacing {
     }
     const timespec deadline = timespecOf(mDeadlineNanoseconds);
     for (;;) {
-      takeReportedProbeValues();
+      takeReportedProbeValues(mGuard);
       if (!running || monotonicNanoseconds() >= mDeadlineNanoseconds) {
         break;
       }
@@ -83,25 +88,38 @@ class ExactPacing : public PassPacing {
   uint64_t mOverruns = 0;
   int64_t mDeadlineNanoseconds;
   cQlog& mLog;
+  ProbeGuard* const mGuard;
 };
 
 }  // namespace
 
-void takeReportedProbeValues() {
-  if (translator.getSomethingChanged()) {
-    translator.setSomethingChanged(false);
-    setInternalTemperatureAveraging(translator.getInternalProbe()->getCalculatedValue());
-    setExternalTemperatureAveraging(translator.getExternalProbe()->getCalculatedValue());
+void takeReportedProbeValues(ProbeGuard* guard) {
+  if (!translator.getSomethingChanged()) {
+    return;
   }
+  translator.setSomethingChanged(false);
+  const float internal = translator.getInternalProbe()->getCalculatedValue();
+  const float external = translator.getExternalProbe()->getCalculatedValue();
+  if (guard == nullptr) {
+    setInternalTemperatureAveraging(internal);
+    setExternalTemperatureAveraging(external);
+    return;
+  }
+  const int64_t now = monotonicNanoseconds();
+  guard->reported(ProbeGuard::kInternal, internal,
+                  probeActivity.internalTrendNanoseconds.load(std::memory_order_relaxed), now);
+  guard->reported(ProbeGuard::kExternal, external,
+                  probeActivity.externalTrendNanoseconds.load(std::memory_order_relaxed), now);
+  guard->giveToController();
 }
 
-std::unique_ptr<PassPacing> makePassPacing(int periodMicroseconds, cQlog& log) {
+std::unique_ptr<PassPacing> makePassPacing(int periodMicroseconds, cQlog& log, ProbeGuard* guard) {
   if (periodMicroseconds <= 0) {
     if (periodMicroseconds < 0) {
       log.info("PassPeriodMicroseconds %d is not a period; passes follow the literal loop",
                periodMicroseconds);
     }
-    return std::make_unique<LiteralPacing>();
+    return std::make_unique<LiteralPacing>(guard);
   }
   if (periodMicroseconds < kMinimumPassPeriodMicroseconds) {
     log.info("PassPeriodMicroseconds %d is below %d; using %d", periodMicroseconds,
@@ -109,7 +127,7 @@ std::unique_ptr<PassPacing> makePassPacing(int periodMicroseconds, cQlog& log) {
     periodMicroseconds = kMinimumPassPeriodMicroseconds;
   }
   log.info("exact pacing: one pass every %d microseconds", periodMicroseconds);
-  return std::make_unique<ExactPacing>(exactPassPeriodNanoseconds(periodMicroseconds), log);
+  return std::make_unique<ExactPacing>(exactPassPeriodNanoseconds(periodMicroseconds), log, guard);
 }
 
 int64_t exactPassPeriodNanoseconds(int periodMicroseconds) {

@@ -421,6 +421,24 @@ std::vector<Row> table() {
        {{Properties, kMinimumOff + "=", kMinimumOff + " \"3min\" is not a number" + kWears}},
        {{kMinimumOff, "0 (no minimum off time)"}}},
       {"MinimumOffTimeWithFractions", property(kMinimumOff, "0.5"), {}, {{kMinimumOff, "0.5 s"}}},
+      // A probe that stops reporting: believed for ever unless cool.
+      {"ProbeLostActionHold",
+       property("ProbeLostAction", "hold"),
+       {{Properties, "ProbeLostAction=",
+         "ProbeLostAction is \"hold\", which the daemon takes as "
+         "hold: a probe that stops reporting keeps its last value"}}},
+      {"ProbeLostActionUnknown",
+       property("ProbeLostAction", "safe"),
+       {{Properties,
+         "ProbeLostAction=", "ProbeLostAction \"safe\" is not hold or cool: the daemon takes hold"},
+        {Properties, "ProbeLostAction=",
+         "ProbeLostAction is \"safe\", which the daemon takes as "
+         "hold"}}},
+      {"ProbeRangeThatIsNotANumber",
+       property("ProbeMaximumCelsius", "hot"),
+       {{Properties, "ProbeMaximumCelsius=",
+         "ProbeMaximumCelsius \"hot\" is not a number: the daemon uses its default, 85 degC"}},
+       {{"ProbeMaximumCelsius", "85 degC"}}},
       // Longer than a day is taken as a day.
       {"MinimumOffTimeLongerThanADay",
        property(kMinimumOff, "1e10"),

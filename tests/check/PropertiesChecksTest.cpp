@@ -125,19 +125,21 @@ TEST(PropertiesReviewFile, EffectiveValuesComeFromTheDaemonsReader) {
   const std::string path = dir.write("frigel.conf",
                                      "SyncTime=60\nSyncTime=70\nlog4cpp.rootCategory=INFO\n"
                                      "PassPeriodMicroseconds=700\nAirconMinimumOffSeconds=2.5 \n"
-                                     "MetricsTextfile=" +
+                                     "ProbeLostAction=cool\nMetricsTextfile=" +
                                          dir.path() + "/frigel.prom\n");
   Findings findings;
   PropertiesReview review = reviewPropertiesFile(path, findings);
   ASSERT_TRUE(review.readable);
   ASSERT_EQ(review.values.size(), daemonKeys().size());
-  EXPECT_EQ(review.values[0].value, 60);  // the first occurrence wins
-  EXPECT_EQ(review.values[0].line, 1);
-  EXPECT_EQ(review.values[1].value, 700);
-  EXPECT_EQ(review.values[2].value, 900);  // absent: the default
-  EXPECT_EQ(review.values[2].line, 0);
-  EXPECT_EQ(review.values[3].value, 2.5);  // a decimal, through the daemon's reader
-  EXPECT_EQ(review.values[3].line, 5);
+  EXPECT_EQ(review.find("SyncTime")->value, 60);  // the first occurrence wins
+  EXPECT_EQ(review.find("SyncTime")->line, 1);
+  EXPECT_EQ(review.find("PassPeriodMicroseconds")->value, 700);
+  EXPECT_EQ(review.find("ProbeStaleSeconds")->value, 900);  // absent: the default
+  EXPECT_EQ(review.find("ProbeStaleSeconds")->line, 0);
+  // A decimal, through the daemon's reader.
+  EXPECT_EQ(review.find("AirconMinimumOffSeconds")->value, 2.5);
+  EXPECT_EQ(review.find("AirconMinimumOffSeconds")->line, 5);
+  EXPECT_EQ(review.find("ProbeLostAction")->value, 1);  // the second word: cool
   EXPECT_EQ(review.find("MetricsTextfile")->text, dir.path() + "/frigel.prom");
   EXPECT_EQ(review.passPeriodMicroseconds(), 1000);  // raised to the shortest period
   EXPECT_EQ(review.loggingKeys, 1);

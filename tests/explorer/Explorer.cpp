@@ -70,7 +70,8 @@ uint32_t signature(const ExplorerSettings& s, const Input& in) {
 // the outside is cooler, as warm, warmer, and too warm by the margin), and
 // around the first unit's pull-in. Pairs that every comparison treats
 // alike are kept once.
-std::vector<Input> representativeInputs(const ExplorerSettings& s, bool belowEmergency) {
+std::vector<Input> representativeInputs(const ExplorerSettings& s, bool belowEmergency,
+                                        float lostOutside) {
   std::vector<float> internals;
   std::vector<float> thresholds = internalThresholds(s);
   thresholds.push_back(s.goalTemperature);
@@ -93,6 +94,9 @@ std::vector<Input> representativeInputs(const ExplorerSettings& s, bool belowEme
     }
     if (belowEmergency && t >= s.hiTemperaturePullIn) {
       continue;
+    }
+    if (!std::isnan(lostOutside)) {
+      externals = {lostOutside};
     }
     for (float external : externals) {
       const Input in{t, external};
@@ -323,6 +327,18 @@ class Stepper {
       }
     }
 
+    // With the outside probe lost, free air finds the outside too warm: its
+    // step keeps the fan at its lowest speed and never regulates.
+    const bool freeAirRan = before.first != 0
+                                ? after.coolState == freeAirCoolingModeState
+                                : before.coolState == freeAirCoolingModeState && !emergencyPullIn;
+    if (!std::isnan(mConfig.lostOutsideCelsius) && freeAirRan &&
+        (recorder.fanWritten > 1.0f || after.freeAirTimerLoop > 2)) {
+      broken.push_back({"with the outside probe lost free air draws no outside air in",
+                        "fan written " + std::to_string(recorder.fanWritten) + ", free-air step " +
+                            std::to_string(after.freeAirTimerLoop)});
+    }
+
     // The fan.
     if (recorder.fanWrites != 1) {
       broken.push_back(
@@ -444,7 +460,8 @@ ExplorerSettings ExplorerSettings::current() {
 ExplorerResult explore(const ExplorerConfig& config) {
   const auto started = std::chrono::steady_clock::now();
   config.settings.apply();
-  const std::vector<Input> inputs = representativeInputs(config.settings, config.belowEmergency);
+  const std::vector<Input> inputs =
+      representativeInputs(config.settings, config.belowEmergency, config.lostOutsideCelsius);
   Stepper stepper(config);
 
   // Breadth-first: states in the order found, each with the state and the

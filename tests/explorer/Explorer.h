@@ -15,6 +15,7 @@
 #define FRIGEL_TESTS_EXPLORER_H
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,11 @@ struct ExplorerConfig {
   // Only inside temperatures below the emergency pull-in: the controller in
   // its everyday modes.
   bool belowEmergency = false;
+  // The outside probe lost: every pass gives the controller this outside
+  // temperature (the one the daemon gives to keep outside air out), and the
+  // free-air step must then never draw outside air in. NaN: the outside
+  // temperature ranges as the inside one does.
+  float lostOutsideCelsius = std::numeric_limits<float>::quiet_NaN();
   // The search stops, incomplete, after this many states.
   uint64_t maxStates = 4000000;
 };

@@ -49,6 +49,16 @@ class DaemonSite {
   // while there is none or it is not JSON).
   std::string runDir() const { return siteRunDir(mEtc.path()); }
   nlohmann::json readStatus() const;
+  // Reads the status file until `holds(status)`; the last one read.
+  template <typename Holds>
+  nlohmann::json waitForStatus(Holds holds, int timeoutMs = kWaitMs) {
+    nlohmann::json status = readStatus();
+    for (int waited = 0; waited < timeoutMs && !holds(status); waited += 100) {
+      daemon().pump(100);
+      status = readStatus();
+    }
+    return status;
+  }
 
   // Starts the simulator on a free port; `extraArgs` are added to its
   // command line (e.g. a room model). False when it did not come up.

@@ -1,5 +1,7 @@
 #include "Listing.h"
 
+#include <cmath>
+
 #include "daemonKeys.h"
 #include "DaemonNumberReading.h"
 #include "ParameterUse.h"
@@ -30,6 +32,12 @@ std::string daemonKeyValue(const DaemonKeyValue& value) {
   if (value.key.reading == DaemonKey::Path) {
     return value.text.empty() ? "(none: no metrics)" : value.text;
   }
+  if (value.key.reading == DaemonKey::Choice) {
+    return value.key.choices[static_cast<std::size_t>(value.value)];
+  }
+  if (std::isnan(value.value)) {
+    return std::string("(") + value.key.atZero + ")";
+  }
   const std::string number = formatStoredValue(value.value);
   if (name == kPassPeriodKey) {
     if (value.value <= 0) {
@@ -41,7 +49,7 @@ std::string daemonKeyValue(const DaemonKeyValue& value) {
     }
     return number + " us a pass";
   }
-  if (value.value <= 0) {
+  if (value.value <= 0 && *value.key.atZero != '\0') {
     return number + " (" + value.key.atZero + ")";
   }
   return number + " " + value.key.unit;
@@ -126,10 +134,12 @@ std::vector<std::string> propertiesListing(const PropertiesReview& review) {
   }
   const std::string file = baseName(review.path);
   for (const DaemonKeyValue& value : review.values) {
-    const std::string source = value.line > 0 ? file + ":" + std::to_string(value.line)
-                               : value.key.reading == DaemonKey::Path
-                                   ? "absent"
-                                   : "absent: default " + formatStoredValue(value.key.defaultValue);
+    const std::string source =
+        value.line > 0 ? file + ":" + std::to_string(value.line)
+        : value.key.reading == DaemonKey::Path || std::isnan(value.key.defaultValue) ? "absent"
+        : value.key.reading == DaemonKey::Choice
+            ? "absent: default " + value.key.choices[0]
+            : "absent: default " + formatStoredValue(value.key.defaultValue);
     lines.push_back(settingLine(value.key.name, daemonKeyValue(value), source));
   }
   lines.push_back(

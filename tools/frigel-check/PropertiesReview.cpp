@@ -1,5 +1,7 @@
 #include "PropertiesReview.h"
 
+#include <cmath>
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -33,15 +35,6 @@ std::string trimSpaces(const std::string& text) {
     return "";
   }
   return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
-}
-
-const DaemonKey* daemonKeyNamed(const std::string& name) {
-  for (const DaemonKey& key : daemonKeys()) {
-    if (name == key.name) {
-      return &key;
-    }
-  }
-  return nullptr;
 }
 
 // What the daemon makes of a value of its key.
@@ -100,13 +93,13 @@ void checkDaemonValue(const std::string& path, const PropertiesLine& line, const
   } else if (outOfRange) {
     findings.warn(path, line.number,
                   std::string(key.name) + " " + number + " is out of range" + reads);
-  } else if (std::string(key.name) == "PassPeriodMicroseconds" && read < 0) {
+  } else if (std::string(key.name) == kPassPeriodKey && read < 0) {
     findings.warn(path, line.number,
-                  "PassPeriodMicroseconds " + number + " is not a period" + reads);
-  } else if (std::string(key.name) == "PassPeriodMicroseconds" && read > 0 &&
+                  std::string(kPassPeriodKey) + " " + number + " is not a period" + reads);
+  } else if (std::string(key.name) == kPassPeriodKey && read > 0 &&
              read < kMinimumPassPeriodMicroseconds) {
     findings.warn(path, line.number,
-                  "PassPeriodMicroseconds " + number + " is below the shortest period, " +
+                  std::string(kPassPeriodKey) + " " + number + " is below the shortest period, " +
                       std::to_string(kMinimumPassPeriodMicroseconds) + reads);
   }
 }
@@ -121,6 +114,38 @@ void checkHoldSeconds(const std::string& path, const PropertiesLine& line, const
                       " is longer than one day: the daemon takes it as " +
                       formatStoredValue(kLongestAirconHoldSeconds) + " s");
   }
+}
+
+void checkDecimal(const std::string& path, const PropertiesLine& line, const DaemonKey& key,
+                  Findings& findings) {
+  bool notANumber = false;
+  decimalProperty(line.value.c_str(), key.defaultValue, &notANumber);
+  if (notANumber) {
+    findings.warn(
+        path, line.number,
+        std::string(key.name) + " " + quoted(trimBlanks(line.value)) +
+            " is not a number: the daemon uses " +
+            (std::isnan(key.defaultValue)
+                 ? std::string("what it derives when the key is absent")
+                 : "its default, " + formatStoredValue(key.defaultValue) + " " + key.unit));
+  }
+}
+
+void checkChoice(const std::string& path, const PropertiesLine& line, const DaemonKey& key,
+                 Findings& findings) {
+  const std::string word = trimBlanks(line.value);
+  for (const std::string& choice : key.choices) {
+    if (word == choice) {
+      return;
+    }
+  }
+  std::string choices;
+  for (const std::string& choice : key.choices) {
+    choices += (choices.empty() ? "" : " or ") + choice;
+  }
+  findings.warn(path, line.number,
+                std::string(key.name) + " " + quoted(word) + " is not " + choices +
+                    ": the daemon takes " + key.choices[0]);
 }
 
 // The textfile collector reads only files named *.prom, in a folder that
@@ -157,6 +182,10 @@ void checkKey(const std::string& path, const PropertiesLine& line, const std::st
       checkDaemonValue(path, line, *key, findings);
     } else if (line.key == keyCore && key->reading == DaemonKey::HoldSeconds) {
       checkHoldSeconds(path, line, *key, findings);
+    } else if (line.key == keyCore && key->reading == DaemonKey::Decimal) {
+      checkDecimal(path, line, *key, findings);
+    } else if (line.key == keyCore && key->reading == DaemonKey::Choice) {
+      checkChoice(path, line, *key, findings);
     } else if (line.key == keyCore && key->reading == DaemonKey::Path) {
       checkMetricsTextfile(path, line, findings);
     }
@@ -191,19 +220,6 @@ void checkKey(const std::string& path, const PropertiesLine& line, const std::st
 }
 
 }  // namespace
-
-const std::vector<DaemonKey>& daemonKeys() {
-  static const std::vector<DaemonKey> keys = {
-      {kSyncTimeKey, DaemonKey::WholeNumber, kDefaultSyncTimeSeconds, "s", "re-poll off"},
-      {kPassPeriodKey, DaemonKey::WholeNumber, kDefaultPassPeriodMicroseconds, "us", ""},
-      {kProbeStaleKey, DaemonKey::WholeNumber, kDefaultProbeStaleSeconds, "s",
-       "stale-probe check off"},
-      {kAirconMinimumOffKey, DaemonKey::HoldSeconds, 0, "s", "no minimum off time"},
-      {kAirconStartStaggerKey, DaemonKey::HoldSeconds, 0, "s", "starts may coincide"},
-      {kMetricsTextfileKey, DaemonKey::Path, 0, "", ""},
-  };
-  return keys;
-}
 
 int PropertiesReview::passPeriodMicroseconds() const {
   const DaemonKeyValue* period = find(kPassPeriodKey);
@@ -306,6 +322,11 @@ PropertiesReview reviewPropertiesFile(const std::string& path, Findings& finding
       value.value = properties.getInt(key.name, static_cast<int>(key.defaultValue));
     } else if (key.reading == DaemonKey::HoldSeconds) {
       value.value = airconHoldSeconds(text, &value.notANumber);
+    } else if (key.reading == DaemonKey::Decimal) {
+      value.value = decimalProperty(text, key.defaultValue, &value.notANumber);
+    } else if (key.reading == DaemonKey::Choice) {
+      // The daemon's reader knows one choice key; its value is the index.
+      value.value = probeLostAction(text, &value.notANumber) == ProbeLostAction::Cool ? 1 : 0;
     }
     for (const PropertiesLine& line : lines) {
       if (line.kind == PropertiesLine::Entry && line.key == key.name) {

@@ -7,32 +7,16 @@
 #include <vector>
 
 #include "Findings.h"
+#include "daemonKeys.h"
 #include "properties.h"
-
-// A key the daemon itself reads.
-struct DaemonKey {
-  enum Reading {
-    WholeNumber,  // getInt: strtol, brought to the range of int
-    HoldSeconds,  // getString, then airconHoldSeconds: a decimal, 0 when off
-    Path,         // getString: a file name, empty when off
-  };
-  const char* name;
-  Reading reading;
-  double defaultValue;  // used when the key is absent
-  const char* unit;     // "s", "us"
-  const char* atZero;   // what 0 (or less) does, for the listing; "" when 0 is a value
-};
-
-// SyncTime, PassPeriodMicroseconds, ProbeStaleSeconds, AirconMinimumOffSeconds,
-// AirconStartStaggerSeconds, MetricsTextfile.
-const std::vector<DaemonKey>& daemonKeys();
 
 struct DaemonKeyValue {
   DaemonKey key;
   double value = 0;         // what the daemon's reading gives (getInt's int exactly)
   long line = 0;            // the line that sets it (the first one); 0 when absent
   std::string text;         // the value as the daemon gets it; empty when absent
-  bool notANumber = false;  // HoldSeconds: present but not a number, so read as 0
+  bool notANumber = false;  // Decimal, HoldSeconds: present but not a number
+                            // (Choice: not one of the words), so read as the default
 };
 
 struct PropertiesReview {

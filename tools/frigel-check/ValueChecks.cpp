@@ -33,6 +33,7 @@ class ValueChecker {
     checkTimersThatNeverRunOut();
     checkRunOnAgainstPreCooling();
     checkMinimumOffTime();
+    checkProbeLostAction();
     checkStepSizes();
     checkAbsentParameters();
   }
@@ -382,6 +383,23 @@ class ValueChecker {
                        ", which the daemon takes as no minimum off time: an air conditioner can "
                        "be switched on again right after it stopped, which wears its compressor "
                        "(180 s protects it)");
+  }
+
+  // A probe that stops reporting is believed for ever unless the daemon is
+  // told to run the site safe.
+  void checkProbeLostAction() {
+    const DaemonKeyValue* action = mProperties.find(kProbeLostActionKey);
+    if (action == nullptr || action->value != 0) {
+      return;
+    }
+    std::string message = kProbeLostActionKey;
+    message += action->line == 0 ? " is absent" : " is " + quoted(trimBlanks(action->text));
+    mFindings.warn(mProperties.path, action->line,
+                   message +
+                       ", which the daemon takes as hold: a probe that stops reporting keeps its "
+                       "last value for ever, so a frozen inside probe can leave a hot room without "
+                       "cooling; cool runs one unit and keeps outside air out while a probe is "
+                       "lost");
   }
 
   void checkStepSizes() {

@@ -1,0 +1,174 @@
+// What reaches the controller of the probes, and the no-cooling alarm, pass
+// by pass on a clock of seconds.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "Globals.h"
+#include "LogCapture.h"
+#include "noCoolingWatch.h"
+#include "probeGuard.h"
+
+namespace {
+
+constexpr int64_t kSecond = 1000000000;
+
+// One probe's story, a step a second: what it reads ('N' a new value
+// arrives with the number after it; 'r' a read of the port with the number;
+// '.' nothing), and what the controller works with after the step.
+struct GuardCase {
+  const char* name;
+  ProbeLostAction action;
+  std::vector<std::pair<char, float>> steps;
+  std::vector<float> controller;  // NaN: not written (0, its start value)
+  std::vector<bool> lost;
+};
+
+class ProbeGuardTable : public ::testing::TestWithParam<GuardCase> {};
+
+TEST_P(ProbeGuardTable, GivesTheControllerOnlyWhatItCanTrust) {
+  const GuardCase& c = GetParam();
+  ProbeGuardSettings settings;
+  settings.lostAfter = 3 * kSecond;
+  settings.action = c.action;
+  settings.lostInternalCelsius = 28.0f;
+  settings.lostExternalCelsius = 90.0f;
+  ProbeGuard guard(settings, 0, nullptr);
+  internalTemperatureAveraging = 0.0f;
+  int64_t trendAt = 0;
+  for (std::size_t step = 0; step < c.steps.size(); ++step) {
+    const int64_t now = static_cast<int64_t>(step + 1) * kSecond;
+    const auto [what, value] = c.steps[step];
+    if (what == 'N') {
+      trendAt = now;
+    }
+    if (what != '.') {
+      guard.reported(ProbeGuard::kInternal, value, trendAt, now);
+    }
+    guard.tick(now);
+    guard.giveToController();
+    const float expected = std::isnan(c.controller[step]) ? 0.0f : c.controller[step];
+    EXPECT_EQ(internalTemperatureAveraging, expected) << "step " << step;
+    EXPECT_EQ(guard.lost(ProbeGuard::kInternal), c.lost[step]) << "step " << step;
+  }
+}
+
+const float kNaN = NAN;
+const float kMinus100 = -100.0f;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ProbeGuardTable,
+    ::testing::Values(
+        GuardCase{"PlausibleValuesGoThrough",
+                  ProbeLostAction::Cool,
+                  {{'N', 24.0f}, {'N', 24.5f}, {'N', -40.0f}, {'N', 85.0f}},
+                  {24.0f, 24.5f, -40.0f, 85.0f},
+                  {false, false, false, false}},
+        GuardCase{"ImplausibleValuesNeverReachTheController",
+                  ProbeLostAction::Hold,
+                  {{'N', 24.0f}, {'N', kMinus100}, {'N', 500.0f}, {'N', kNaN}, {'N', 25.0f}},
+                  {24.0f, 24.0f, 24.0f, 24.0f, 25.0f},
+                  {false, false, false, false, false}},
+        // No new plausible value for more than 3 s: lost. With hold the last
+        // value stays; with cool the substitute goes in, until a new value.
+        GuardCase{"HoldKeepsTheLastValueOfALostProbe",
+                  ProbeLostAction::Hold,
+                  {{'N', 24.0f}, {'.', 0}, {'.', 0}, {'.', 0}, {'.', 0}, {'N', 23.0f}},
+                  {24.0f, 24.0f, 24.0f, 24.0f, 24.0f, 23.0f},
+                  {false, false, false, false, true, false}},
+        GuardCase{"CoolGivesTheSubstituteUntilANewValue",
+                  ProbeLostAction::Cool,
+                  {{'N', 24.0f}, {'.', 0}, {'.', 0}, {'.', 0}, {'.', 0}, {'N', 23.0f}},
+                  {24.0f, 24.0f, 24.0f, 24.0f, 28.0f, 23.0f},
+                  {false, false, false, false, true, false}},
+        // Implausible values are no new values: the probe is lost all the same.
+        GuardCase{"ImplausibleValuesDoNotKeepAProbeAlive",
+                  ProbeLostAction::Cool,
+                  {{'N', 24.0f}, {'N', kMinus100}, {'N', kMinus100 - 1}, {'N', kMinus100 - 2},
+                   {'N', kMinus100 - 3}},
+                  {24.0f, 24.0f, 24.0f, 24.0f, 28.0f},
+                  {false, false, false, false, true}},
+        // A read of the port (a re-poll of a frozen probe) ends no loss.
+        GuardCase{"AReadOfThePortEndsNoLoss",
+                  ProbeLostAction::Cool,
+                  {{'N', 24.0f}, {'.', 0}, {'.', 0}, {'.', 0}, {'r', 24.0f}, {'r', 24.0f}},
+                  {24.0f, 24.0f, 24.0f, 24.0f, 28.0f, 28.0f},
+                  {false, false, false, false, true, true}},
+        GuardCase{"NothingYetLeavesTheControllerAlone",
+                  ProbeLostAction::Cool,
+                  {{'N', kMinus100}, {'.', 0}},
+                  {kNaN, kNaN},
+                  {false, false}}),
+    [](const ::testing::TestParamInfo<GuardCase>& info) { return std::string(info.param.name); });
+
+TEST(ProbeGuard, TheBlockingOutsideValueLiesAboveEveryInsideOne) {
+  EXPECT_GT(freeAirBlockingOutsideCelsius(85.0f, 2.0f) - 2.0f, 85.0f);
+  EXPECT_GT(freeAirBlockingOutsideCelsius(85.0f, -2.0f) + 2.0f, 85.0f);
+}
+
+// A unit's story, a step a minute: which units run ('1', '2', 'b' both,
+// '.' none) and the inside temperature; the alarm of unit 1 after it.
+struct WatchCase {
+  const char* name;
+  std::vector<std::pair<char, float>> steps;
+  const char* alarm;  // '!' unit 1 called out, '.' not
+};
+
+class NoCoolingTable : public ::testing::TestWithParam<WatchCase> {};
+
+TEST_P(NoCoolingTable, CallsOutAUnitThatRunsAloneWithoutCooling) {
+  const WatchCase& c = GetParam();
+  NoCoolingWatch watch(3 * 60 * kSecond, 0.3f, nullptr);
+  std::string alarms;
+  for (std::size_t step = 0; step < c.steps.size(); ++step) {
+    const auto [units, inside] = c.steps[step];
+    const bool running[2] = {units == '1' || units == 'b', units == '2' || units == 'b'};
+    watch.update(running, inside, static_cast<int64_t>(step) * 60 * kSecond);
+    alarms += watch.alarm(1) ? '!' : '.';
+  }
+  EXPECT_EQ(alarms, c.alarm);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, NoCoolingTable,
+    ::testing::Values(
+        WatchCase{"ACoolingUnitIsNeverCalledOut",
+                  {{'1', 27.0f}, {'1', 26.9f}, {'1', 26.8f}, {'1', 26.7f}, {'1', 26.6f}},
+                  "....."},
+        WatchCase{"AUnitAloneWithoutCoolingIsCalledOutUntilItStops",
+                  {{'1', 27.0f}, {'1', 27.1f}, {'1', 27.0f}, {'1', 26.8f}, {'1', 26.9f},
+                   {'.', 27.0f}},
+                  "...!!."},
+        WatchCase{"TheAlarmEndsWhenTheRoomCools",
+                  {{'1', 27.0f}, {'1', 27.0f}, {'1', 27.0f}, {'1', 27.0f}, {'1', 26.7f}},
+                  "...!."},
+        // Both running: nobody can tell which one fails; the clock starts again.
+        WatchCase{"BothRunningIsNotJudged",
+                  {{'1', 27.0f}, {'b', 27.0f}, {'1', 27.0f}, {'1', 27.0f}, {'1', 27.0f},
+                   {'1', 27.0f}},
+                  ".....!"},
+        WatchCase{"NoTrustedTemperatureNoJudgement",
+                  {{'1', kNaN}, {'1', kNaN}, {'1', kNaN}, {'1', kNaN}, {'1', 27.0f}},
+                  "....."}),
+    [](const ::testing::TestParamInfo<WatchCase>& info) { return std::string(info.param.name); });
+
+TEST(NoCoolingWatch, SaysSoOnceAndWhenItEnds) {
+  LogCapture capture("NoCoolingTest");
+  cQlog log("NoCoolingTest");
+  NoCoolingWatch watch(60 * kSecond, 0.3f, &log);
+  const bool on[2] = {false, true};
+  const bool off[2] = {false, false};
+  for (int minute = 0; minute < 3; ++minute) {
+    watch.update(on, 27.0f, minute * 60 * kSecond);
+  }
+  watch.update(off, 27.0f, 3 * 60 * kSecond);
+  EXPECT_EQ(capture.take(),
+            (std::vector<std::string>{"aircon 2 runs without cooling",
+                                      "aircon 2: inside 27.0 degC, 27.0 degC when it started "
+                                      "running alone",
+                                      "aircon 2: stopped"}));
+}
+
+}  // namespace
