@@ -1,9 +1,11 @@
 #include "metricsText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "Globals.h"
+#include "coolingModes.h"
 #include "monotonicClock.h"
 
 namespace {
@@ -93,19 +95,13 @@ std::string renderMetrics(const StatusSnapshot& s, const MetricsContext& c) {
     w.sample("frigel_probe_implausible", label("probe", probes[p]), s.probeImplausible[p]);
   }
 
-  struct Mode {
-    eCoolingModeState mode;
-    const char* name;
-  };
-  const Mode modes[] = {{noCoolingModeState, "no_cooling"},
-                        {freeAirCoolingModeState, "free_air"},
-                        {aircon1CoolingModeState, "single_aircon"},
-                        {aircon2CoolingModeState, "two_aircon"},
-                        {emergencyCoolingModeState, "emergency"}};
   w.family("frigel_mode", "gauge",
            "1 for the cooling mode the controller is in, 0 for the others.");
-  for (const Mode& m : modes) {
-    w.sample("frigel_mode", label("mode", m.name), s.controlling && s.mode == m.mode ? 1 : 0);
+  for (unsigned mode = noCoolingModeState; mode <= emergencyCoolingModeState; ++mode) {
+    // The mode's own name, as a label value: "single aircon" -> single_aircon.
+    std::string name = coolingModeName(static_cast<eCoolingModeState>(mode));
+    std::replace(name.begin(), name.end(), ' ', '_');
+    w.sample("frigel_mode", label("mode", name), s.controlling && s.mode == mode ? 1 : 0);
   }
   w.family("frigel_mode_changes_total", "counter", "Changes of the cooling mode.");
   w.sample("frigel_mode_changes_total", "", static_cast<double>(s.modeChanges));
