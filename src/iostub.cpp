@@ -9,7 +9,6 @@
 #include "CqTranslator.h"
 #include "Globals.h"
 #include "etcPaths.h"
-#include "frigel.h"
 #include "parameterFiles.h"
 
 // The bridge is constructed before main runs, after the supervisor's

@@ -35,8 +35,9 @@ void NoCoolingWatch::update(const bool running[2], float insideCelsius, int64_t 
       unit.alarm = true;
       if (mLog != nullptr) {
         mLog->warn("aircon %d runs without cooling", index + 1);
-        mLog->info("aircon %d: inside %.1f degC, %.1f degC when it started running alone", index + 1,
-                   static_cast<double>(insideCelsius), static_cast<double>(unit.insideAtStart));
+        mLog->info("aircon %d: inside %.1f degC, %.1f degC when it started running alone",
+                   index + 1, static_cast<double>(insideCelsius),
+                   static_cast<double>(unit.insideAtStart));
       }
     }
   }

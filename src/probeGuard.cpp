@@ -38,10 +38,11 @@ void ProbeGuard::reported(Probe probe, float celsius, int64_t trendAt, int64_t n
   state.trendSeen = trendAt;
   if (!isPlausible(celsius)) {
     if (!state.implausible && mLog != nullptr) {
-      mLog->warn("%s probe implausible: %g degC is outside %g to %g; the controller does not get it",
-                 kProbeNames[probe], static_cast<double>(celsius),
-                 static_cast<double>(mSettings.minimumCelsius),
-                 static_cast<double>(mSettings.maximumCelsius));
+      mLog->warn(
+          "%s probe implausible: %g degC is outside %g to %g; the controller does not get it",
+          kProbeNames[probe], static_cast<double>(celsius),
+          static_cast<double>(mSettings.minimumCelsius),
+          static_cast<double>(mSettings.maximumCelsius));
     }
     state.implausible = true;
     return;
@@ -77,12 +78,14 @@ void ProbeGuard::tick(int64_t now) {
       continue;
     }
     if (mSettings.action == ProbeLostAction::Cool) {
-      mLog->warn("%s probe lost: no new value for %.0f s; the controller is given %g degC (%s=cool)",
-                 kProbeNames[probe], secondsOf(now - state.lastNewAt),
-                 static_cast<double>(substitute(static_cast<Probe>(probe))), kProbeLostActionKey);
+      mLog->warn(
+          "%s probe lost: no new value for %.0f s; the controller is given %g degC (%s=cool)",
+          kProbeNames[probe], secondsOf(now - state.lastNewAt),
+          static_cast<double>(substitute(static_cast<Probe>(probe))), kProbeLostActionKey);
     } else {
-      mLog->warn("%s probe lost: no new value for %.0f s; the controller keeps the last one (%s=hold)",
-                 kProbeNames[probe], secondsOf(now - state.lastNewAt), kProbeLostActionKey);
+      mLog->warn(
+          "%s probe lost: no new value for %.0f s; the controller keeps the last one (%s=hold)",
+          kProbeNames[probe], secondsOf(now - state.lastNewAt), kProbeLostActionKey);
     }
   }
 }

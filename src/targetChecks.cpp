@@ -11,7 +11,7 @@
 
 #include "CqTranslator.h"
 #include "Globals.h"
-#include "controllerSnapshot.h"
+#include "controllerVariables.h"
 
 namespace {
 

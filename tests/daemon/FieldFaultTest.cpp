@@ -35,8 +35,8 @@ TEST(FieldFaultTest, ALostInternalProbeRunsOneUnitUntilAValueArrives) {
   site.server().writeLine("thaw t-int");  // the room's 20 degrees, as a new value
   EXPECT_TRUE(site.daemon().waitForLine("internal probe back: 20 degC goes to the controller"));
   EXPECT_TRUE(site.serverSays("dout ac-1 CLEAR"));
-  nlohmann::json status = site.waitForStatus(
-      [](nlohmann::json s) { return s["probes"]["internal"]["lost"] == false; });
+  nlohmann::json status =
+      site.waitForStatus([](nlohmann::json s) { return s["probes"]["internal"]["lost"] == false; });
   EXPECT_EQ(status["probes"]["internal"]["lost"], false) << status;
   EXPECT_EQ(site.stopDaemon(), 0);
 }
@@ -89,8 +89,8 @@ TEST(FieldFaultTest, ALostOutsideProbeKeepsOutsideAirOut) {
     site.daemon().pump(200);
   }
   EXPECT_EQ(site.server().ask("get fan", "value fan"), "value fan 1");
-  nlohmann::json status = site.waitForStatus(
-      [](nlohmann::json s) { return s["probes"]["external"]["lost"] == true; });
+  nlohmann::json status =
+      site.waitForStatus([](nlohmann::json s) { return s["probes"]["external"]["lost"] == true; });
   EXPECT_EQ(status["probes"]["external"]["lost"], true) << status;
   EXPECT_EQ(site.stopDaemon(), 0);
 }

@@ -19,9 +19,9 @@ TEST(LostOutside, FreeAirDrawsNoOutsideAirIn) {
     config.settings = baseExplorerSettings();
     config.settings.useFreeAir = 1;
     config.settings.numberOfAircons = units;
-    config.lostOutsideCelsius = freeAirBlockingOutsideCelsius(
-        static_cast<float>(kDefaultProbeMaximumCelsius),
-        config.settings.maximumExtAboveIntTemperature);
+    config.lostOutsideCelsius =
+        freeAirBlockingOutsideCelsius(static_cast<float>(kDefaultProbeMaximumCelsius),
+                                      config.settings.maximumExtAboveIntTemperature);
     const ExplorerResult result = explore(config);
     EXPECT_TRUE(result.complete);
     EXPECT_TRUE(result.violations.empty()) << describeResult(config, result);

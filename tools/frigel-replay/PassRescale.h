@@ -15,7 +15,7 @@
 #include <optional>
 #include <string>
 
-#include "controllerSnapshot.h"
+#include "controllerVariables.h"
 
 // The controller's settings as values, one member per setting.
 struct ControllerSettingValues {

@@ -26,7 +26,7 @@ class NoCoolingWatch {
 
  private:
   struct Unit {
-    bool timing = false;         // running alone since `aloneSince`...
+    bool timing = false;  // running alone since `aloneSince`...
     int64_t aloneSince = 0;
     float insideAtStart = 0.0f;  // ...with this inside temperature then
     bool alarm = false;
