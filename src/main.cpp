@@ -97,17 +97,22 @@ void applyAirconTiming(cQlog& log) {
   }
 }
 
+// A decimal property, with a line when it is there but not a number.
+double decimal(cQlog& log, const char* key, double defaultValue) {
+  bool notANumber = false;
+  const char* text = props.getString(key, nullptr);
+  const double value = decimalProperty(text, defaultValue, &notANumber);
+  if (notANumber) {
+    log.info("%s '%s' is not a number; using %g", key, text, defaultValue);
+  }
+  return value;
+}
+
 // What the controller is given of the probes, from the properties.
 ProbeGuardSettings probeGuardSettings(cQlog& log) {
   ProbeGuardSettings settings;
   auto decimal = [&](const char* key, double defaultValue) {
-    bool notANumber = false;
-    const char* text = props.getString(key, nullptr);
-    const double value = decimalProperty(text, defaultValue, &notANumber);
-    if (notANumber) {
-      log.info("%s '%s' is not a number; using %g", key, text, defaultValue);
-    }
-    return static_cast<float>(value);
+    return static_cast<float>(::decimal(log, key, defaultValue));
   };
   settings.minimumCelsius = decimal(kProbeMinimumKey, kDefaultProbeMinimumCelsius);
   settings.maximumCelsius = decimal(kProbeMaximumKey, kDefaultProbeMaximumCelsius);
@@ -140,17 +145,8 @@ ProbeGuardSettings probeGuardSettings(cQlog& log) {
 
 // The no-cooling alarm, from the properties.
 NoCoolingWatch noCoolingWatch(cQlog& log) {
-  auto decimal = [&](const char* key, double defaultValue) {
-    bool notANumber = false;
-    const char* text = props.getString(key, nullptr);
-    const double value = decimalProperty(text, defaultValue, &notANumber);
-    if (notANumber) {
-      log.info("%s '%s' is not a number; using %g", key, text, defaultValue);
-    }
-    return value;
-  };
-  const double minutes = decimal(kAirconNoCoolingMinutesKey, kDefaultAirconNoCoolingMinutes);
-  const double kelvin = decimal(kAirconNoCoolingKelvinKey, kDefaultAirconNoCoolingKelvin);
+  const double minutes = decimal(log, kAirconNoCoolingMinutesKey, kDefaultAirconNoCoolingMinutes);
+  const double kelvin = decimal(log, kAirconNoCoolingKelvinKey, kDefaultAirconNoCoolingKelvin);
   // At most a day, so that the nanoseconds stay in range.
   const double boundedMinutes = std::min(minutes, 1440.0);
   if (boundedMinutes > 0) {
