@@ -67,17 +67,32 @@ class NotifySocket {
   int mFd = -1;
 };
 
-TEST(ServiceNotify, ReadyThenPingsWhileTheLoopRunsThenStopping) {
-  TempDir scratch;
-  NotifySocket notify(scratch.path() + "/notify");
-  ASSERT_TRUE(notify.ok());
-  DaemonSite site("PassPeriodMicroseconds=10000\n");
-  ASSERT_TRUE(site.startServer());
-  // A watchdog of 0.4 s: a ping at least every 0.1 s while the loop runs.
-  ASSERT_TRUE(
-      site.startDaemon({}, {{"NOTIFY_SOCKET", notify.path()}, {"WATCHDOG_USEC", "400000"}}));
+// The daemon of `site` under a watchdog of `watchdogMicroseconds`,
+// notifying a socket of the test's own.
+class ServiceNotify : public ::testing::Test {
+ protected:
+  void startUnder(const char* watchdogMicroseconds) {
+    ASSERT_TRUE(notify.ok());
+    ASSERT_TRUE(site.startServer());
+    ASSERT_TRUE(site.startDaemon(
+        {}, {{"NOTIFY_SOCKET", notify.path()}, {"WATCHDOG_USEC", watchdogMicroseconds}}));
+  }
+  // A stop signal: the daemon says it stops, then ends with status 0.
+  void stopsSayingSo() {
+    site.daemon().sendSignal(SIGTERM);
+    EXPECT_TRUE(notify.waitFor("STOPPING=1", pings));
+    EXPECT_EQ(site.daemon().wait(DaemonSite::kWaitMs), std::optional<int>(0));
+  }
 
+  TempDir scratch;
+  NotifySocket notify{scratch.path() + "/notify"};
+  DaemonSite site{"PassPeriodMicroseconds=10000\n"};
   int pings = 0;
+};
+
+TEST_F(ServiceNotify, ReadyThenPingsWhileTheLoopRunsThenStopping) {
+  // A watchdog of 0.4 s: a ping at least every 0.1 s while the loop runs.
+  startUnder("400000");
   ASSERT_TRUE(notify.waitFor("READY=1", pings));
   ASSERT_TRUE(notify.waitFor("WATCHDOG=1", pings));
   for (int more = 0; more < 3; ++more) {
@@ -93,29 +108,17 @@ TEST(ServiceNotify, ReadyThenPingsWhileTheLoopRunsThenStopping) {
   // A mode change is told in words.
   ASSERT_TRUE(site.setInternalTemperature(31));
   EXPECT_TRUE(notify.waitFor("STATUS=controlling: single aircon", pings));
-
-  site.daemon().sendSignal(SIGTERM);
-  EXPECT_TRUE(notify.waitFor("STOPPING=1", pings));
-  EXPECT_EQ(site.daemon().wait(DaemonSite::kWaitMs), std::optional<int>(0));
+  stopsSayingSo();
 }
 
 // Idle with an incomplete set-up, the daemon is ready all the same, its
 // idle loop keeps the watchdog fed, and its last status says it stopped.
-TEST(ServiceNotify, AnIdleDaemonIsReadyAndFeedsTheWatchdog) {
-  TempDir scratch;
-  NotifySocket notify(scratch.path() + "/notify");
-  ASSERT_TRUE(notify.ok());
-  DaemonSite site;
+TEST_F(ServiceNotify, AnIdleDaemonIsReadyAndFeedsTheWatchdog) {
   site.writeSettings(siteSettings({{"internalProbeLabel", "no-such-probe"}}));
-  ASSERT_TRUE(site.startServer());
-  ASSERT_TRUE(
-      site.startDaemon({}, {{"NOTIFY_SOCKET", notify.path()}, {"WATCHDOG_USEC", "8000000"}}));
-  int pings = 0;
+  startUnder("8000000");
   ASSERT_TRUE(notify.waitFor("READY=1\nSTATUS=idle: set-up incomplete", pings));
   EXPECT_TRUE(notify.waitFor("WATCHDOG=1", pings));
-  site.daemon().sendSignal(SIGTERM);
-  EXPECT_TRUE(notify.waitFor("STOPPING=1", pings));
-  EXPECT_EQ(site.daemon().wait(DaemonSite::kWaitMs), std::optional<int>(0));
+  stopsSayingSo();
   EXPECT_EQ(site.readStatus()["state"], "stopped");
 }
 
