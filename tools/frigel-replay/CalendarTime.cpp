@@ -89,7 +89,7 @@ CalendarDate dateOfDays(int64_t days) {
 }
 
 int64_t unixSecondsAtMidnight(const CalendarDate& date) {
-  return daysSinceEpoch(date) * kSecondsPerDay;
+  return daysSinceEpoch(date) * kSecondsPerCalendarDay;
 }
 
 std::string formatDate(const CalendarDate& date) {
@@ -100,11 +100,11 @@ std::string formatDate(const CalendarDate& date) {
 
 std::string formatUnixSeconds(int64_t unixSeconds) {
   // Floor division, so times before 1970 fall on the right day.
-  int64_t days = unixSeconds / kSecondsPerDay;
-  if (unixSeconds % kSecondsPerDay < 0) {
+  int64_t days = unixSeconds / kSecondsPerCalendarDay;
+  if (unixSeconds % kSecondsPerCalendarDay < 0) {
     --days;
   }
-  const int64_t secondOfDay = unixSeconds - days * kSecondsPerDay;
+  const int64_t secondOfDay = unixSeconds - days * kSecondsPerCalendarDay;
   const int hour = static_cast<int>(secondOfDay / kSecondsPerHour);
   const int minute = static_cast<int>(secondOfDay % kSecondsPerHour / 60);
   const int second = static_cast<int>(secondOfDay % 60);

@@ -8,7 +8,7 @@
 #include <string>
 
 constexpr int64_t kSecondsPerHour = 3600;
-constexpr int64_t kSecondsPerDay = 86400;
+constexpr int64_t kSecondsPerCalendarDay = 86400;
 
 struct CalendarDate {
   int year = 1970;
