@@ -94,6 +94,13 @@ std::string modeMapData(const RunResult& run, int64_t firstMidnight) {
   return data.str();
 }
 
+// The days from `firstMidnight` that the run's hours touch.
+double daysCovered(const RunResult& run, int64_t firstMidnight) {
+  const int64_t end = run.figures.firstHourUnixSeconds +
+                      static_cast<int64_t>(run.figures.hourModes.size()) * 3600 - firstMidnight;
+  return static_cast<double>((end + kSecondsPerCalendarDay - 1) / kSecondsPerCalendarDay);
+}
+
 bool runGnuplot(const std::string& script, std::string& error) {
   std::fflush(stdout);
   FILE* gnuplot = ::popen("gnuplot", "w");
@@ -168,7 +175,8 @@ bool writePlots(const std::string& folder, const ReplayResults& results, std::st
            << "set title " << quoted("Mode of each hour (" + run.name + "): " + place) << "\n"
            << "set xlabel " << quoted("days from " + formatUnixSeconds(firstMidnight).substr(0, 10))
            << "\nset ylabel 'hour of the day'\nset yrange [-0.5:23.5]\nset ytics 0,3,21\n"
-           << "set xrange [-0.5:*]\n"
+           << "set xrange [-0.5:" << daysCovered(run, firstMidnight) - 0.5 << "]\n"
+           << "set rmargin 18\n"
            << "set palette defined (0 '#f2f2f2', 1 '#2ca02c', 2 '#ff7f0e', 3 '#9467bd', "
               "4 '#d62728')\n"
            << "set palette maxcolors 5\nset cbrange [-0.5:4.5]\n"
