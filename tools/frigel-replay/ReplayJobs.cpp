@@ -150,9 +150,7 @@ std::vector<TimeSpan> calendarYearSpans(int64_t beginUnixSeconds, int64_t endUni
   std::vector<TimeSpan> spans;
   int64_t begin = beginUnixSeconds;
   while (begin < endUnixSeconds) {
-    const int64_t day =
-        begin >= 0 ? begin / kSecondsPerCalendarDay : -((-begin - 1) / kSecondsPerCalendarDay) - 1;
-    const CalendarDate date = dateOfDays(day);
+    const CalendarDate date = dateOfDays(daysOfUnixSeconds(begin));
     const int64_t nextYear = unixSecondsAtMidnight(CalendarDate{date.year + 1, 1, 1});
     const int64_t end = nextYear < endUnixSeconds ? nextYear : endUnixSeconds;
     spans.push_back({begin, end});

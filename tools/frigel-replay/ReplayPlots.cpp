@@ -132,8 +132,7 @@ bool writePlots(const std::string& folder, const ReplayResults& results, std::st
     return false;
   }
   const int64_t firstMidnight =
-      results.runs.front().figures.firstHourUnixSeconds -
-      results.runs.front().figures.firstHourUnixSeconds % kSecondsPerCalendarDay;
+      daysOfUnixSeconds(results.runs.front().figures.firstHourUnixSeconds) * kSecondsPerCalendarDay;
   const std::string place = results.weather->origin().location.empty()
                                 ? results.weather->origin().file
                                 : results.weather->origin().location;

@@ -83,9 +83,7 @@ class WeatherCursor {
 
 // Midnight that begins the month after the one holding `unixSeconds`.
 int64_t nextMonthUnixSeconds(int64_t unixSeconds) {
-  CalendarDate date =
-      dateOfDays(unixSeconds >= 0 ? unixSeconds / kSecondsPerCalendarDay
-                                  : -((-unixSeconds - 1) / kSecondsPerCalendarDay) - 1);
+  CalendarDate date = dateOfDays(daysOfUnixSeconds(unixSeconds));
   date.day = 1;
   if (++date.month > 12) {
     date.month = 1;
@@ -95,8 +93,7 @@ int64_t nextMonthUnixSeconds(int64_t unixSeconds) {
 }
 
 int64_t floorToHour(int64_t unixSeconds) {
-  const int64_t remainder = unixSeconds % kSecondsPerHour;
-  return unixSeconds - (remainder < 0 ? remainder + kSecondsPerHour : remainder);
+  return unixSeconds - secondOfDay(unixSeconds) % kSecondsPerHour;
 }
 
 // What an output does over the span, from its switches.
@@ -370,8 +367,7 @@ class SpanReplayer {
   // that of the same step the day before: worked out on the first day only.
   double stepLoadW(double middleS, bool wholeStep) {
     const auto direct = [&] {
-      return mModel.loadW.at(static_cast<double>(mBeginUnixSeconds % kSecondsPerCalendarDay) +
-                             middleS);
+      return mModel.loadW.at(static_cast<double>(secondOfDay(mBeginUnixSeconds)) + middleS);
     };
     if (mStepsPerDay == 0 || !wholeStep) {
       return direct();

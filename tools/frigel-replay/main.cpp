@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "CalendarTime.h"
 #include "ModelFile.h"
 #include "PassRescale.h"
 #include "ReplayJobs.h"
@@ -63,8 +64,7 @@ std::optional<ReplayRunPlan> planRun(const std::string& name, const SiteConfigur
 // or a daily file's 01:00 does), to its last point.
 TimeSpan weatherSpan(const WeatherSeries& weather) {
   const int64_t first = weather.firstUnixSeconds();
-  const int64_t sinceMidnight =
-      ((first % kSecondsPerCalendarDay) + kSecondsPerCalendarDay) % kSecondsPerCalendarDay;
+  const int64_t sinceMidnight = secondOfDay(first);
   const int64_t begin = sinceMidnight <= kSecondsPerHour ? first - sinceMidnight : first;
   return {begin, weather.lastUnixSeconds()};
 }
