@@ -35,21 +35,13 @@ SiteConfiguration site(const std::string& etc) {
   return read.value_or(SiteConfiguration{});
 }
 
-// `site`'s setup at passes of `passMicroseconds`.
+// `site`'s setup at passes of `passMicroseconds`, as the tool makes it.
 ReplaySetup setupAt(const SiteConfiguration& site, int64_t passMicroseconds) {
-  ReplaySetup setup;
   std::string error;
-  const auto settings =
-      rescalePassCounts(site.settings, site.passMicroseconds, passMicroseconds, error);
-  EXPECT_TRUE(settings.has_value()) << error;
-  setup.settings = settings.value_or(site.settings);
-  setup.passMicroseconds = passMicroseconds;
-  setup.minimumOffMicroseconds = std::llround(site.minimumOffSeconds * 1e6);
-  setup.startStaggerMicroseconds = std::llround(site.startStaggerSeconds * 1e6);
-  setup.airconSetUp[0] = site.airconSetUp[0];
-  setup.airconSetUp[1] = site.airconSetUp[1];
-  setup.model = shelterModel();
-  return setup;
+  const std::optional<ReplaySetup> setup =
+      replaySetup(site, passMicroseconds, shelterModel(), error);
+  EXPECT_TRUE(setup.has_value()) << error;
+  return setup.value_or(ReplaySetup{});
 }
 
 std::string describe(const ModeChange& change, int64_t originUnixSeconds) {
@@ -181,35 +173,34 @@ RecordedDemoDay recordedDemoDay(int64_t midnightUnixSeconds) {
   return day;
 }
 
-TEST(ReplayRun, TheDemoDayAsTheDaemonAndTheSimulatorPlayedIt) {
-  // The recorded demo: the daemon paced at 10 ms of real time in a
-  // simulation 500 times faster than real time, so each pass is 5
-  // simulated seconds and its holds are simulated seconds. The replay gets
-  // the same in simulated time: the demo's constants at 5 s passes, and the
-  // model's own summer day as the weather.
-  TempDir etc;
-  etc.write("frigel.conf",
-            "PassPeriodMicroseconds=5000000\nAirconMinimumOffSeconds=180\n"
-            "AirconStartStaggerSeconds=10\n");
-  std::ifstream settings(kSource + "/etc/frigel/frigelconfig.xml");
-  std::ifstream constants(kSource + "/etc/demo/frigelConstants.xml");
-  std::stringstream settingsText;
-  std::stringstream constantsText;
-  settingsText << settings.rdbuf();
-  constantsText << constants.rdbuf();
-  etc.write("frigel/frigelconfig.xml", settingsText.str());
-  etc.write("frigel/frigelConstants.xml", constantsText.str());
-  const SiteConfiguration demo = site(etc.path());
-  const ReplaySetup setup = setupAt(demo, demo.passMicroseconds);
+// The demo's settings in simulated time: the daemon paced at 10 ms of real
+// time in a simulation 500 times faster than real time, so each pass is 5
+// simulated seconds; the sample's settings file, the demo's constants, and
+// the bridge's holds in simulated seconds.
+SiteConfiguration demoSite(const TempDir& etc, double minimumOffSeconds) {
+  etc.write("frigel.conf", "PassPeriodMicroseconds=5000000\nAirconMinimumOffSeconds=" +
+                               std::to_string(minimumOffSeconds) +
+                               "\nAirconStartStaggerSeconds=10\n");
+  etc.write("frigel/frigelconfig.xml", readWholeFile(kSource + "/etc/frigel/frigelconfig.xml"));
+  etc.write("frigel/frigelConstants.xml", readWholeFile(kSource + "/etc/demo/frigelConstants.xml"));
+  return site(etc.path());
+}
 
-  const int64_t midnight = unixSecondsAtMidnight(CalendarDate{2001, 7, 1});
+// `setup` through the model's own summer day, as the demo plays it.
+RunFigures replayDemoDay(const ReplaySetup& setup, int64_t midnight) {
   std::vector<WeatherPoint> points;
   for (int64_t second = 0; second <= kSecondsPerCalendarDay; second += 60) {
     points.push_back({midnight + second, setup.model.outside.at(static_cast<double>(second))});
   }
   const WeatherSeries weather(points, WeatherOrigin{"the model's day", "", "", ""});
-  const RunFigures replayed =
-      replaySpan(setup, weather, midnight, midnight + kSecondsPerCalendarDay);
+  return replaySpan(setup, weather, midnight, midnight + kSecondsPerCalendarDay);
+}
+
+TEST(ReplayRun, TheDemoDayAsTheDaemonAndTheSimulatorPlayedIt) {
+  TempDir etc;
+  const SiteConfiguration demo = demoSite(etc, 180.0);
+  const int64_t midnight = unixSecondsAtMidnight(CalendarDate{2001, 7, 1});
+  const RunFigures replayed = replayDemoDay(setupAt(demo, demo.passMicroseconds), midnight);
 
   // From 20:00 on the room sits on the single-aircon pull-in while the
   // outside air is about the free-air margin below it, so whether a
@@ -232,6 +223,22 @@ TEST(ReplayRun, TheDemoDayAsTheDaemonAndTheSimulatorPlayedIt) {
   expectSameModeChanges(before(recorded.modeChanges), before(replayed.modeChanges), 60.0, midnight);
   EXPECT_NEAR(replayed.whole.compressorSeconds() / 3600.0, recorded.compressorHours,
               0.02 * recorded.compressorHours);
+}
+
+TEST(ReplayRun, TheMinimumOffTimeHoldsStartsOnTheSimulatedClock) {
+  // The demo's units rest 14 minutes at the shortest; a minimum off time of
+  // 20 holds some of their starts, and none rests less.
+  TempDir etc;
+  const SiteConfiguration demo = demoSite(etc, 1200.0);
+  const RunFigures replayed = replayDemoDay(setupAt(demo, demo.passMicroseconds),
+                                            unixSecondsAtMidnight(CalendarDate{2001, 7, 1}));
+  EXPECT_TRUE(replayed.breaks.empty());
+  uint64_t held = 0;
+  for (const UnitFigures& unit : replayed.whole.aircon) {
+    held += unit.heldStarts;
+    EXPECT_GE(unit.shortestRestSeconds, 1200.0);
+  }
+  EXPECT_GT(held, 0u);
 }
 
 }  // namespace

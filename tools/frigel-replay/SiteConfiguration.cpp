@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cmath>
+
 #include "daemonKeys.h"
 #include "etcPaths.h"
 #include "parameterFiles.h"
@@ -88,4 +90,25 @@ std::optional<SiteConfiguration> readSiteConfiguration(const std::string& etc, s
     return std::nullopt;
   }
   return site;
+}
+
+std::optional<ReplaySetup> replaySetup(const SiteConfiguration& site, int64_t passMicroseconds,
+                                       const ModelSpec& model, std::string& error) {
+  std::string problem;
+  const std::optional<ControllerSettingValues> settings =
+      rescalePassCounts(site.settings, site.passMicroseconds, passMicroseconds, problem);
+  if (!settings) {
+    error = site.etc + ": cannot be replayed with passes of " + std::to_string(passMicroseconds) +
+            " microseconds:\n" + problem;
+    return std::nullopt;
+  }
+  ReplaySetup setup;
+  setup.settings = *settings;
+  setup.passMicroseconds = passMicroseconds;
+  setup.minimumOffMicroseconds = std::llround(site.minimumOffSeconds * 1e6);
+  setup.startStaggerMicroseconds = std::llround(site.startStaggerSeconds * 1e6);
+  setup.airconSetUp[0] = site.airconSetUp[0];
+  setup.airconSetUp[1] = site.airconSetUp[1];
+  setup.model = model;
+  return setup;
 }

@@ -9,7 +9,9 @@
 #include <optional>
 #include <string>
 
+#include "ModelFile.h"
 #include "PassRescale.h"
+#include "SpanReplay.h"
 
 struct SiteConfiguration {
   std::string etc;  // the folder, as given
@@ -31,5 +33,11 @@ struct SiteConfiguration {
 // length (the literal loop's passes have no fixed length to replay), or
 // when the settings file names no probe (the daemon would stay idle).
 std::optional<SiteConfiguration> readSiteConfiguration(const std::string& etc, std::string& error);
+
+// The replay of `site` in `model` at passes of `passMicroseconds`: its pass
+// counts rescaled, its holds in microseconds. Nothing, with `error` naming
+// the folder and every setting that does not divide, when one does not.
+std::optional<ReplaySetup> replaySetup(const SiteConfiguration& site, int64_t passMicroseconds,
+                                       const ModelSpec& model, std::string& error);
 
 #endif

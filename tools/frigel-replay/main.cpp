@@ -27,36 +27,18 @@ int refuse(const std::string& message) {
   return kRefused;
 }
 
-int64_t microsecondsOf(double seconds) {
-  return static_cast<int64_t>(std::llround(seconds * 1e6));
-}
-
 // One run's setup from a site's configuration: its pass counts rescaled to
 // the replay's pass. Nothing, with `error`, when one does not divide.
 std::optional<ReplayRunPlan> planRun(const std::string& name, const SiteConfiguration& site,
                                      const ReplayOptions& options, const ModelSpec& model,
                                      std::string& error) {
-  ReplayRunPlan plan;
-  plan.name = name;
-  plan.etc = site.etc;
-  ReplaySetup& setup = plan.setup;
-  setup.passMicroseconds = options.passMicroseconds.value_or(site.passMicroseconds);
-  std::string problem;
-  const std::optional<ControllerSettingValues> settings =
-      rescalePassCounts(site.settings, site.passMicroseconds, setup.passMicroseconds, problem);
-  if (!settings) {
-    error = site.etc + ": cannot be replayed with passes of " +
-            std::to_string(setup.passMicroseconds) + " microseconds:\n" + problem;
+  std::optional<ReplaySetup> setup =
+      replaySetup(site, options.passMicroseconds.value_or(site.passMicroseconds), model, error);
+  if (!setup) {
     return std::nullopt;
   }
-  setup.settings = *settings;
-  setup.minimumOffMicroseconds = microsecondsOf(site.minimumOffSeconds);
-  setup.startStaggerMicroseconds = microsecondsOf(site.startStaggerSeconds);
-  setup.airconSetUp[0] = site.airconSetUp[0];
-  setup.airconSetUp[1] = site.airconSetUp[1];
-  setup.model = model;
-  setup.csvIntervalSeconds = options.csvPath.empty() ? 0 : options.csvIntervalSeconds;
-  return plan;
+  setup->csvIntervalSeconds = options.csvPath.empty() ? 0 : options.csvIntervalSeconds;
+  return ReplayRunPlan{name, site.etc, std::move(*setup)};
 }
 
 // The time the weather covers: from its first point, or from that day's
