@@ -2,8 +2,9 @@
 // compared with) over each span of the weather, spread over processes.
 //
 // A run is cut into calendar years, and every year starts afresh (the
-// controller at start-up, the outputs off and rested, the room at the
-// model's initial temperature), so no year depends on another: the results
+// controller at start-up, the outputs off and resting as at the daemon's
+// start-up, the room at the model's initial temperature), so no year
+// depends on another: the results
 // are the same whatever the number of processes. The controller's variables
 // are process-wide, so each process replays one span at a time; a span's
 // figures come back to the parent through a pipe, exactly.

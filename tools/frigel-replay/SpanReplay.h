@@ -42,7 +42,8 @@ int64_t modelStepMicroseconds(const ModelSpec& model);
 
 // Replays `setup` through `weather` from `beginUnixSeconds` to
 // `endUnixSeconds` (> begin), starting from the controller's state at
-// start-up, outputs off and rested, and the room at the model's initial
+// start-up, the outputs off and resting their minimum off time from the
+// start (as the daemon's at start-up), and the room at the model's initial
 // temperature (the outside temperature when the model gives none).
 RunFigures replaySpan(const ReplaySetup& setup, const WeatherSeries& weather,
                       int64_t beginUnixSeconds, int64_t endUnixSeconds);
