@@ -74,16 +74,28 @@ def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     root_include = os.path.join(root, "include")
 
-    # Public headers by name, with the library that owns each.
-    owner_of = {}
+    # Public headers by name, with the library that owns each: the one that
+    # makes its folder public; in a folder several libraries make public, the
+    # one whose sources hold the header's .cpp (a header of none of them
+    # there is not checked).
+    exposers = {}
     for name, target in targets.items():
         for folder in target["public"]:
             folder = os.path.abspath(folder)
-            if folder == root_include or not folder.startswith(root) or not os.path.isdir(folder):
+            if folder != root_include and folder.startswith(root) and os.path.isdir(folder):
+                exposers.setdefault(folder, []).append(name)
+    owner_of = {}
+    for folder, names in exposers.items():
+        for header in sorted(os.listdir(folder)):
+            if not header.endswith(".h"):
                 continue
-            for header in os.listdir(folder):
-                if header.endswith(".h"):
-                    owner_of.setdefault(header, (name, os.path.join(folder, header)))
+            stem = header[:-2] + ".cpp"
+            owners = [name for name in names
+                      if any(os.path.basename(source) == stem for source in targets[name]["sources"])]
+            if not owners and len(set(names)) == 1:
+                owners = names
+            if owners:
+                owner_of.setdefault(header, (owners[0], os.path.join(folder, header)))
     for header, name in ROOT_HEADERS.items():
         owner_of[header] = (name, os.path.join(root_include, header))
 

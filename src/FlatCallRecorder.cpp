@@ -97,15 +97,17 @@ void switchAircon(uint8_t ac_num, uint8_t state, uint8_t /*dunno*/) {
   recorder.outputs.decide(ac_num, state == 1);
   const AirconOutputs::Send what = recorder.outputs.due(ac_num, recorder.now);
   const bool sent = what != AirconOutputs::Send::Nothing;
+  const bool held =
+      !sent && recorder.outputs.startHold(ac_num, recorder.now) != AirconOutputs::Hold::None;
   if (sent) {
     recorder.outputs.sent(ac_num, what, true, recorder.now);
     line(unitLine(ac_num, state == 1 ? "on" : "off"));
-  } else if (recorder.outputs.startHold(ac_num, recorder.now) != AirconOutputs::Hold::None) {
+  } else if (held) {
     line(unitLine(ac_num, "held"));
   } else {
     line(unitLine(ac_num, "refused"));
   }
-  note({ac_num, state == 1, recordWasOn, sent, false, rest});
+  note({ac_num, state == 1, recordWasOn, sent, false, rest, held});
 }
 
 // As the real call, which sends fanSpeedPercent whatever it is given.

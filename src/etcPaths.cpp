@@ -8,13 +8,25 @@ std::string etcDirectory() {
 }
 
 std::string propertiesFilePath() {
-  return etcDirectory() + "/frigel.conf";
+  return propertiesFilePathIn(etcDirectory());
 }
 
 std::string settingsFilePath() {
-  return etcDirectory() + "/frigel/frigelconfig.xml";
+  return settingsFilePathIn(etcDirectory());
 }
 
 std::string constantsFilePath() {
-  return etcDirectory() + "/frigel/frigelConstants.xml";
+  return constantsFilePathIn(etcDirectory());
+}
+
+std::string propertiesFilePathIn(const std::string& etc) {
+  return etc + "/frigel.conf";
+}
+
+std::string settingsFilePathIn(const std::string& etc) {
+  return etc + "/frigel/frigelconfig.xml";
+}
+
+std::string constantsFilePathIn(const std::string& etc) {
+  return etc + "/frigel/frigelConstants.xml";
 }

@@ -11,4 +11,10 @@ std::string propertiesFilePath();  // <etc>/frigel.conf
 std::string settingsFilePath();    // <etc>/frigel/frigelconfig.xml
 std::string constantsFilePath();   // <etc>/frigel/frigelConstants.xml
 
+// The same files under a configuration folder of the caller's (tools that
+// read several sites' files).
+std::string propertiesFilePathIn(const std::string& etc);
+std::string settingsFilePathIn(const std::string& etc);
+std::string constantsFilePathIn(const std::string& etc);
+
 #endif

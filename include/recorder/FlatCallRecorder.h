@@ -1,10 +1,11 @@
 // Stands in for the flat actuation calls that the controller makes
 // (switchAircon, setFan): it keeps what the real ones keep in the
 // controller's records, and passes each switch through the bridge's real
-// air conditioner outputs (minimum off time, start stagger), on a clock of
-// passes, with a server that takes every send. What left the controller is
-// recorded per pass: the switches as events (the state explorer), and, when
-// asked, every call as a line (the controller tests).
+// air conditioner outputs (minimum off time, start stagger), on a clock
+// passed in (passes in the tests, simulated microseconds in the replay),
+// with a server that takes every send. What left the controller is recorded
+// per pass: the switches as events (the state explorer, the replay), and,
+// when asked, every call as a line (the controller tests).
 #ifndef FRIGEL_TESTS_FLATCALLRECORDER_H
 #define FRIGEL_TESTS_FLATCALLRECORDER_H
 
@@ -22,13 +23,14 @@ struct FlatCallRecorder {
     bool recordWasOn = false;  // the controller's record before the call
     bool sent = false;         // the output changed
     bool released = false;     // a held start going out after the step
-    int64_t restPasses = -1;   // for a start sent: how long it rested; -1 never off
+    int64_t restPasses = -1;   // for a start sent: how long it rested (clock units); -1 never off
+    bool held = false;         // a start that waits (minimum off time, start stagger)
   };
   static constexpr int kMaxSwitches = 8;
 
   // The bridge's outputs, kept across passes.
   AirconOutputs outputs;
-  int64_t now = 0;
+  int64_t now = 0;  // the clock, in the unit of the outputs' timing
   // False: no output is set up, every switch is absent and the fan is not
   // written (long runs that watch the controller's variables only).
   bool attached = true;

@@ -106,7 +106,8 @@ TEST(ShippedWeather, BadajozDaysOnTheDiurnalProfile) {
   int hotDays = 0;
   for (const WeatherPoint& point : all->points()) {
     const int64_t secondOfDay =
-        (point.unixSeconds % kSecondsPerDay + kSecondsPerDay) % kSecondsPerDay;
+        (point.unixSeconds % kSecondsPerCalendarDay + kSecondsPerCalendarDay) %
+        kSecondsPerCalendarDay;
     const bool dailyMaximumHour = secondOfDay == 14 * kSecondsPerHour;
     hotDays += dailyMaximumHour && point.celsius >= 40.0 ? 1 : 0;
   }
@@ -129,8 +130,8 @@ TEST(ShippedWeather, BadajozDaysOnTheDiurnalProfile) {
   const auto day = readWeatherFile(shipped("badajoz-1955-2015-daily.csv"), options, error);
   ASSERT_TRUE(day) << error;
   EXPECT_EQ(day->points().size(), 25u);
-  EXPECT_EQ(day->firstUnixSeconds(), midnight + kSecondsPerDay);
-  EXPECT_EQ(day->lastUnixSeconds(), midnight + 2 * kSecondsPerDay);
+  EXPECT_EQ(day->firstUnixSeconds(), midnight + kSecondsPerCalendarDay);
+  EXPECT_EQ(day->lastUnixSeconds(), midnight + 2 * kSecondsPerCalendarDay);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ModelFile.h"
+#include "ModelPorts.h"
 #include "SiteFile.h"
 #include "TempDir.h"
 

@@ -89,7 +89,7 @@ CalendarDate dateOfDays(int64_t days) {
 }
 
 int64_t unixSecondsAtMidnight(const CalendarDate& date) {
-  return daysSinceEpoch(date) * kSecondsPerDay;
+  return daysSinceEpoch(date) * kSecondsPerCalendarDay;
 }
 
 std::string formatDate(const CalendarDate& date) {
@@ -98,16 +98,22 @@ std::string formatDate(const CalendarDate& date) {
   return text;
 }
 
-std::string formatUnixSeconds(int64_t unixSeconds) {
+int64_t daysOfUnixSeconds(int64_t unixSeconds) {
   // Floor division, so times before 1970 fall on the right day.
-  int64_t days = unixSeconds / kSecondsPerDay;
-  if (unixSeconds % kSecondsPerDay < 0) {
-    --days;
-  }
-  const int64_t secondOfDay = unixSeconds - days * kSecondsPerDay;
-  const int hour = static_cast<int>(secondOfDay / kSecondsPerHour);
-  const int minute = static_cast<int>(secondOfDay % kSecondsPerHour / 60);
-  const int second = static_cast<int>(secondOfDay % 60);
+  const int64_t days = unixSeconds / kSecondsPerCalendarDay;
+  return unixSeconds % kSecondsPerCalendarDay < 0 ? days - 1 : days;
+}
+
+int64_t secondOfDay(int64_t unixSeconds) {
+  return unixSeconds - daysOfUnixSeconds(unixSeconds) * kSecondsPerCalendarDay;
+}
+
+std::string formatUnixSeconds(int64_t unixSeconds) {
+  const int64_t days = daysOfUnixSeconds(unixSeconds);
+  const int64_t daySecond = secondOfDay(unixSeconds);
+  const int hour = static_cast<int>(daySecond / kSecondsPerHour);
+  const int minute = static_cast<int>(daySecond % kSecondsPerHour / 60);
+  const int second = static_cast<int>(daySecond % 60);
   char clock[16];
   if (second == 0) {
     std::snprintf(clock, sizeof clock, " %02d:%02d", hour, minute);

@@ -8,7 +8,7 @@
 #include <string>
 
 constexpr int64_t kSecondsPerHour = 3600;
-constexpr int64_t kSecondsPerDay = 86400;
+constexpr int64_t kSecondsPerCalendarDay = 86400;
 
 struct CalendarDate {
   int year = 1970;
@@ -23,6 +23,10 @@ bool isValidDate(const CalendarDate& date);
 int64_t daysSinceEpoch(const CalendarDate& date);
 CalendarDate dateOfDays(int64_t daysSinceEpoch);
 int64_t unixSecondsAtMidnight(const CalendarDate& date);
+// The day `unixSeconds` falls on, in days since 1970-01-01 (rounded down,
+// also before 1970), and its second of that day, 0 to 86399.
+int64_t daysOfUnixSeconds(int64_t unixSeconds);
+int64_t secondOfDay(int64_t unixSeconds);
 
 // "2015-02-28"
 std::string formatDate(const CalendarDate& date);

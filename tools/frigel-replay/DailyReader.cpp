@@ -221,7 +221,7 @@ WeatherSeries readDailyMinMax(const std::string& text, const std::string& file,
                formatDate(dateOfDays(place.days[i - 1].day + 1)));
     }
     for (int hour = 1; hour <= 24; ++hour) {
-      points.push_back({day.day * kSecondsPerDay + hour * kSecondsPerHour,
+      points.push_back({day.day * kSecondsPerCalendarDay + hour * kSecondsPerHour,
                         diurnalCelsius(day.minimumCelsius, day.maximumCelsius, hour)});
     }
   }

@@ -51,7 +51,8 @@ std::optional<WeatherSeries> selectDays(const WeatherSeries& series,
                                         const std::optional<CalendarDate>& from,
                                         const std::optional<CalendarDate>& to, std::string& error) {
   const int64_t begin = from ? unixSecondsAtMidnight(*from) : series.firstUnixSeconds();
-  const int64_t end = to ? unixSecondsAtMidnight(*to) + kSecondsPerDay : series.lastUnixSeconds();
+  const int64_t end =
+      to ? unixSecondsAtMidnight(*to) + kSecondsPerCalendarDay : series.lastUnixSeconds();
   const std::string asked = (from ? formatDate(*from) : std::string("the start")) + " to " +
                             (to ? formatDate(*to) : std::string("the end"));
   if (begin >= end) {

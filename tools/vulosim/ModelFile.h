@@ -1,5 +1,5 @@
-// Reads a room model file (see docs/simulation.md) and ties its labels to
-// the ports of the site.
+// Reads a room model file (see docs/simulation.md). ModelPorts.h ties its
+// labels to the ports of a site.
 //
 //   <model>
 //     <time step="1" factor="500" duration="86400" start="0"/>
@@ -23,7 +23,6 @@
 #include <vector>
 
 #include "Profiles.h"
-#include "SiteStore.h"
 
 struct AirconSpec {
   int number = 1;  // 1 or 2
@@ -91,21 +90,5 @@ struct ModelSpec {
 // True when `path` was read into `definition`. Otherwise false with `error`
 // naming the file, the line where known, and the problem.
 bool loadModelFile(const std::string& path, ModelSpec& definition, std::string& error);
-
-// The site's ports the model drives and reads.
-struct ModelPorts {
-  // Every analogue input with the probe's label, in site order.
-  std::vector<std::size_t> internalInputs;
-  std::vector<std::size_t> externalInputs;
-  // The digital output of aircon 1 and 2; unset when the model has none.
-  std::optional<std::size_t> aircon[2];
-  // The analogue output of the fan; unset when the model has none.
-  std::optional<std::size_t> fan;
-};
-
-// Finds the model's labels in the site. False with `error` naming the model
-// file and the label when one is missing or names a port of the wrong type.
-bool bindModelPorts(const ModelSpec& definition, const std::string& modelPath,
-                    const SiteStore& site, ModelPorts& ports, std::string& error);
 
 #endif

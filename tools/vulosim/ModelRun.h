@@ -20,6 +20,7 @@
 #include "Hub.h"
 #include "LineSink.h"
 #include "ModelFile.h"
+#include "ModelPorts.h"
 #include "ProbeReader.h"
 #include "RoomModel.h"
 #include "RunStatistics.h"

@@ -12,6 +12,7 @@
 #include "CsvRecorder.h"
 #include "LineSink.h"
 #include "ModelFile.h"
+#include "ModelPorts.h"
 #include "ModelRun.h"
 #include "Options.h"
 #include "Process.h"
