@@ -223,6 +223,23 @@ TEST(ReplayRun, TheDemoDayAsTheDaemonAndTheSimulatorPlayedIt) {
   expectSameModeChanges(before(recorded.modeChanges), before(replayed.modeChanges), 60.0, midnight);
   EXPECT_NEAR(replayed.whole.compressorSeconds() / 3600.0, recorded.compressorHours,
               0.02 * recorded.compressorHours);
+  // Healthy units: the no-cooling alarm never calls one out.
+  for (const UnitFigures& unit : replayed.whole.aircon) {
+    EXPECT_EQ(unit.noCoolingAlarms, 0u);
+  }
+}
+
+// The same day with unit 1 failed (it runs, and cools nothing): the alarm
+// calls it out.
+TEST(ReplayRun, AFailedUnitIsCalledOutOnTheDemoDay) {
+  TempDir etc;
+  const SiteConfiguration demo = demoSite(etc, 180.0);
+  ReplaySetup setup = setupAt(demo, demo.passMicroseconds);
+  for (AirconSpec& aircon : setup.model.aircons) {
+    aircon.failed = aircon.number == 1;
+  }
+  const RunFigures replayed = replayDemoDay(setup, unixSecondsAtMidnight(CalendarDate{2001, 7, 1}));
+  EXPECT_GT(replayed.whole.aircon[0].noCoolingAlarms, 0u);
 }
 
 TEST(ReplayRun, TheMinimumOffTimeHoldsStartsOnTheSimulatedClock) {

@@ -147,11 +147,26 @@ INSTANTIATE_TEST_SUITE_P(
         WatchCase{"TheAlarmEndsWhenTheRoomCools",
                   {{'1', 27.0f}, {'1', 27.0f}, {'1', 27.0f}, {'1', 27.0f}, {'1', 26.7f}},
                   "...!."},
-        // Both running: nobody can tell which one fails; the clock starts again.
-        WatchCase{
-            "BothRunningIsNotJudged",
-            {{'1', 27.0f}, {'b', 27.0f}, {'1', 27.0f}, {'1', 27.0f}, {'1', 27.0f}, {'1', 27.0f}},
-            ".....!"},
+        // Once both ran, nobody can tell which one fails: the run is not
+        // judged until the unit stops and starts again.
+        WatchCase{"ARunSharedWithTheOtherUnitIsNotJudged",
+                  {{'1', 27.0f},
+                   {'b', 27.0f},
+                   {'1', 27.0f},
+                   {'1', 27.0f},
+                   {'1', 27.0f},
+                   {'1', 27.0f},
+                   {'.', 27.0f},
+                   {'1', 27.0f},
+                   {'1', 27.0f},
+                   {'1', 27.0f},
+                   {'1', 27.0f}},
+                  "..........!"},
+        // A run that brought the room down once has shown that the unit
+        // cools: the room warming later (a hotter hour) is no alarm.
+        WatchCase{"ARunThatCooledOnceIsNotCalledOutLater",
+                  {{'1', 27.0f}, {'1', 26.6f}, {'1', 26.8f}, {'1', 27.0f}, {'1', 27.1f}},
+                  "....."},
         WatchCase{"NoTrustedTemperatureNoJudgement",
                   {{'1', kNaN}, {'1', kNaN}, {'1', kNaN}, {'1', kNaN}, {'1', 27.0f}},
                   "....."}),

@@ -21,6 +21,7 @@ void UnitFigures::add(const UnitFigures& other) {
   shortestRunSeconds = shorterOf(shortestRunSeconds, other.shortestRunSeconds);
   shortestRestSeconds = shorterOf(shortestRestSeconds, other.shortestRestSeconds);
   heldStarts += other.heldStarts;
+  noCoolingAlarms += other.noCoolingAlarms;
   energyJ += other.energyJ;
 }
 
@@ -107,7 +108,8 @@ void RunFigures::append(const RunFigures& later) {
 // The transport: every member by name. nlohmann's numbers round-trip
 // exactly, and no figure is ever infinite or NaN (which JSON cannot hold).
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(UnitFigures, runSeconds, starts, mostStartsIn60Minutes,
-                                   shortestRunSeconds, shortestRestSeconds, heldStarts, energyJ)
+                                   shortestRunSeconds, shortestRestSeconds, heldStarts, energyJ,
+                                   noCoolingAlarms)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(PeriodFigures, beginUnixSeconds, endUnixSeconds,
                                    simulatedSeconds, insideMinC, insideMaxC, insideIntegralCS,
                                    outsideMinC, outsideMaxC, outsideIntegralCS, secondsAbove,

@@ -35,6 +35,8 @@ struct UnitFigures {
   // start stagger).
   uint64_t heldStarts = 0;
   double energyJ = 0.0;
+  // Times the daemon's no-cooling alarm would have called the unit out.
+  uint64_t noCoolingAlarms = 0;
 
   void add(const UnitFigures& other);
 };

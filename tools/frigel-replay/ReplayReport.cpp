@@ -133,6 +133,9 @@ std::vector<Row> wholeRows(const ReplayResults& results) {
     rows.push_back({unit + "energy (kWh)", fixed("%.1f", [u](const PeriodFigures& p) {
                       return kilowattHours(p.aircon[u].energyJ);
                     })});
+    rows.push_back({unit + "no-cooling alarms", fixed("%.0f", [u](const PeriodFigures& p) {
+                      return static_cast<double>(p.aircon[u].noCoolingAlarms);
+                    })});
   }
   rows.push_back(
       {"fan hours", fixed("%.1f", [](const PeriodFigures& p) { return hours(p.fanRunSeconds); })});
@@ -256,7 +259,8 @@ nlohmann::json periodJson(const PeriodFigures& period, const ReplayResults& resu
                      {"shortest_run_s", nullableSeconds(unit.shortestRunSeconds)},
                      {"shortest_rest_s", nullableSeconds(unit.shortestRestSeconds)},
                      {"held_starts", unit.heldStarts},
-                     {"energy_kwh", kilowattHours(unit.energyJ)}});
+                     {"energy_kwh", kilowattHours(unit.energyJ)},
+                     {"no_cooling_alarms", unit.noCoolingAlarms}});
   }
   json["aircon"] = units;
   json["fan"] = {{"run_hours", hours(period.fanRunSeconds)},

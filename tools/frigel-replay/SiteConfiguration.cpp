@@ -46,6 +46,10 @@ bool readProperties(const std::string& path, SiteConfiguration& site, std::strin
   site.passMicroseconds =
       period < kMinimumPassPeriodMicroseconds ? kMinimumPassPeriodMicroseconds : period;
   site.minimumOffSeconds = airconHoldSeconds(properties.getString(kAirconMinimumOffKey, nullptr));
+  site.noCoolingMinutes = decimalProperty(properties.getString(kAirconNoCoolingMinutesKey, nullptr),
+                                          kDefaultAirconNoCoolingMinutes);
+  site.noCoolingKelvin = decimalProperty(properties.getString(kAirconNoCoolingKelvinKey, nullptr),
+                                         kDefaultAirconNoCoolingKelvin);
   site.startStaggerSeconds =
       airconHoldSeconds(properties.getString(kAirconStartStaggerKey, nullptr));
   return true;
@@ -107,6 +111,10 @@ std::optional<ReplaySetup> replaySetup(const SiteConfiguration& site, int64_t pa
   setup.passMicroseconds = passMicroseconds;
   setup.minimumOffMicroseconds = std::llround(site.minimumOffSeconds * 1e6);
   setup.startStaggerMicroseconds = std::llround(site.startStaggerSeconds * 1e6);
+  // At most a day, as the daemon takes it.
+  setup.noCoolingAfterMicroseconds =
+      std::llround(std::min(site.noCoolingMinutes, 1440.0) * 60.0 * 1e6);
+  setup.noCoolingKelvin = static_cast<float>(site.noCoolingKelvin);
   setup.airconSetUp[0] = site.airconSetUp[0];
   setup.airconSetUp[1] = site.airconSetUp[1];
   setup.model = model;

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "daemonKeys.h"
+
 #include "ModelFile.h"
 #include "PassRescale.h"
 #include "SpanReplay.h"
@@ -22,6 +24,10 @@ struct SiteConfiguration {
   // reads them; 0: off.
   double minimumOffSeconds = 0.0;
   double startStaggerSeconds = 0.0;
+  // The no-cooling alarm: a unit alone this long without the room falling
+  // this much (AirconNoCoolingMinutes, AirconNoCoolingKelvin).
+  double noCoolingMinutes = kDefaultAirconNoCoolingMinutes;
+  double noCoolingKelvin = kDefaultAirconNoCoolingKelvin;
   // The settings file sets up air conditioner 1, 2: the daemon drives only
   // those.
   bool airconSetUp[2] = {false, false};

@@ -15,6 +15,7 @@
 #include "controlPass.h"
 #include "controllerSnapshot.h"
 #include "coolingModes.h"
+#include "noCoolingWatch.h"
 
 const char* const kReplayCsvHeader = "time,inside_c,outside_c,aircon1,aircon2,fan_percent,mode";
 
@@ -130,6 +131,7 @@ class SpanReplayer {
         mExternalProbe(mModel.resolutionC, mModel.noiseC, mModel.seed + 1u),
         mMinimumRunMicroseconds(static_cast<int64_t>(setup.settings.aircon1MinimumRunTimeValue) *
                                 setup.passMicroseconds),
+        mNoCooling(setup.noCoolingAfterMicroseconds, setup.noCoolingKelvin, nullptr),
         mStepSeconds(seconds(mStepMicroseconds)),
         mPerStep(1.0 / mStepSeconds) {
     for (const AirconSpec& aircon : mModel.aircons) {
@@ -360,6 +362,14 @@ class SpanReplayer {
     addStep(curve, inputs.outsideC, on, fanFraction);
     next.internalCelsius = mInternalProbe.read(mRoom.temperatureC());
     next.externalCelsius = mExternalProbe.read(mWeather.celsiusAt(seconds(end)));
+    // The daemon's no-cooling alarm, on what its probe would read.
+    const bool alarmed[2] = {mNoCooling.alarm(1), mNoCooling.alarm(2)};
+    mNoCooling.update(on, next.internalCelsius, end);
+    for (int unit = 0; unit < 2; ++unit) {
+      if (!alarmed[unit] && mNoCooling.alarm(unit + 1)) {
+        ++mMonth.aircon[unit].noCoolingAlarms;
+      }
+    }
   }
 
   // The equipment's load at the middle of the step. The load repeats every
@@ -499,6 +509,7 @@ class SpanReplayer {
   ProbeReader mInternalProbe;
   ProbeReader mExternalProbe;
   const int64_t mMinimumRunMicroseconds;
+  NoCoolingWatch mNoCooling;
   const double mStepSeconds;
   const double mPerStep;  // 1 / mStepSeconds
   bool mAirconFailed[2] = {false, false};

@@ -27,6 +27,9 @@ struct ReplaySetup {
   // The bridge's holds on the simulated clock; 0: off.
   int64_t minimumOffMicroseconds = 0;
   int64_t startStaggerMicroseconds = 0;
+  // The no-cooling alarm on the simulated clock; 0: off.
+  int64_t noCoolingAfterMicroseconds = 0;
+  float noCoolingKelvin = 0.3f;
   // The outputs the settings file sets up; the others are never driven.
   bool airconSetUp[2] = {true, true};
   // The room; its `outside` is not used (the weather replaces it) and its

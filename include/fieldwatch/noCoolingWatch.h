@@ -1,8 +1,8 @@
 // Calls out an air conditioner that runs without cooling (a lost
 // refrigerant charge, a failed compressor behind a working contactor): when
-// a unit has run alone for a while and the inside temperature has not
-// fallen by a set amount from its value when the unit started running
-// alone. An alarm only: control is unchanged. It lasts until the unit stops
+// a unit has run alone since it started, for a while, and the inside
+// temperature has not once fallen by a set amount below its value at the
+// start. An alarm only: control is unchanged. It lasts until the unit stops
 // or the room cools by that amount. The clock is passed in; main thread only.
 #ifndef FRIGEL_NOCOOLINGWATCH_H
 #define FRIGEL_NOCOOLINGWATCH_H
@@ -27,6 +27,8 @@ class NoCoolingWatch {
  private:
   struct Unit {
     bool timing = false;  // running alone since `aloneSince`...
+    bool shared = false;  // the other unit ran beside it since it started
+    bool cooled = false;  // the room fell by the set amount during this run
     int64_t aloneSince = 0;
     float insideAtStart = 0.0f;  // ...with this inside temperature then
     bool alarm = false;
