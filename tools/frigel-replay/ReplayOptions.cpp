@@ -1,7 +1,10 @@
 #include "ReplayOptions.h"
 
-#include <getopt.h>
+#include <algorithm>
+#include <utility>
+#include <vector>
 
+#include "CommandLine.h"
 #include "WeatherText.h"
 #include "etcPaths.h"
 
@@ -45,8 +48,9 @@ const char* const kReplayHelp =
 
 namespace {
 
-enum OptionId {
-  kEtc = 1000,
+// The options, in the order of kOptions.
+enum OptionIndex : std::size_t {
+  kEtc,
   kModel,
   kWeather,
   kFormat,
@@ -65,25 +69,19 @@ enum OptionId {
   kHelp,
 };
 
-const option kOptions[] = {
-    {"etc", required_argument, nullptr, kEtc},
-    {"model", required_argument, nullptr, kModel},
-    {"weather", required_argument, nullptr, kWeather},
-    {"format", required_argument, nullptr, kFormat},
-    {"location", required_argument, nullptr, kLocation},
-    {"typical-year", required_argument, nullptr, kTypicalYear},
-    {"from", required_argument, nullptr, kFrom},
-    {"to", required_argument, nullptr, kTo},
-    {"pass-seconds", required_argument, nullptr, kPassSeconds},
-    {"compare", required_argument, nullptr, kCompare},
-    {"processes", required_argument, nullptr, kProcesses},
-    {"csv", required_argument, nullptr, kCsv},
-    {"csv-interval", required_argument, nullptr, kCsvInterval},
-    {"plot", required_argument, nullptr, kPlot},
-    {"json", required_argument, nullptr, kJson},
-    {"quiet", no_argument, nullptr, kQuiet},
-    {"help", no_argument, nullptr, kHelp},
-    {nullptr, 0, nullptr, 0},
+const std::vector<LongOption> kOptions = {
+    {"etc", true},          {"model", true},        {"weather", true},   {"format", true},
+    {"location", true},     {"typical-year", true}, {"from", true},      {"to", true},
+    {"pass-seconds", true}, {"compare", true},      {"processes", true}, {"csv", true},
+    {"csv-interval", true}, {"plot", true},         {"json", true},      {"quiet", false},
+    {"help", false},
+};
+
+// The options whose value is kept as it is given, and where.
+const std::pair<OptionIndex, std::string ReplayOptions::*> kTextOptions[] = {
+    {kModel, &ReplayOptions::modelPath}, {kWeather, &ReplayOptions::weatherPath},
+    {kCsv, &ReplayOptions::csvPath},     {kPlot, &ReplayOptions::plotFolder},
+    {kJson, &ReplayOptions::jsonPath},
 };
 
 // A whole number from `low` to `high`.
@@ -110,17 +108,18 @@ std::string withoutTrailingSlashes(std::string folder) {
   return folder;
 }
 
-bool applyOption(int id, const std::string& value, ReplayOptions& options, std::string& error) {
+bool applyOption(std::size_t index, const std::string& value, ReplayOptions& options,
+                 std::string& error) {
+  for (const auto& [textIndex, member] : kTextOptions) {
+    if (index == textIndex) {
+      options.*member = value;
+      return true;
+    }
+  }
   int number = 0;
-  switch (id) {
+  switch (index) {
     case kEtc:
       options.etc = withoutTrailingSlashes(value);
-      return true;
-    case kModel:
-      options.modelPath = value;
-      return true;
-    case kWeather:
-      options.weatherPath = value;
       return true;
     case kFormat:
       if (!parseWeatherFormat(value, options.weather.format)) {
@@ -160,21 +159,12 @@ bool applyOption(int id, const std::string& value, ReplayOptions& options, std::
         return false;
       }
       return true;
-    case kCsv:
-      options.csvPath = value;
-      return true;
     case kCsvInterval:
       if (!wholeIn(value, 1, 366 * 86400, number)) {
         error = "--csv-interval '" + value + "': not a whole number of seconds from 1 up";
         return false;
       }
       options.csvIntervalSeconds = number;
-      return true;
-    case kPlot:
-      options.plotFolder = value;
-      return true;
-    case kJson:
-      options.jsonPath = value;
       return true;
     case kQuiet:
       options.quiet = true;
@@ -214,25 +204,17 @@ bool parseSecondsAsMicroseconds(const std::string& text, int64_t& microseconds) 
 std::optional<ReplayOptions> parseReplayOptions(int argc, char** argv, std::string& error) {
   ReplayOptions options;
   options.etc = etcDirectory();
-  opterr = 0;
-  optind = 1;
-  for (;;) {
-    const int previous = optind;
-    const int id = getopt_long(argc, argv, "", kOptions, nullptr);
-    if (id == -1) {
-      break;
+  CommandLineRefusal refusal;
+  const auto take = [&](const GivenOption& given) {
+    return applyOption(given.index, given.value, options, error);
+  };
+  const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
+  if (!readLongOptions(arguments, kOptions, false, take, refusal)) {
+    if (refusal.kind == CommandLineRefusal::Kind::UnexpectedArgument) {
+      error = "unexpected argument '" + refusal.word + "'";
+    } else if (refusal.kind != CommandLineRefusal::Kind::NotTaken) {
+      error = "'" + refusal.word + "' is not an option, or lacks its value";
     }
-    if (id == '?' || id == ':') {
-      const std::string given = previous < argc ? argv[previous] : "";
-      error = "'" + given + "' is not an option, or lacks its value";
-      return std::nullopt;
-    }
-    if (!applyOption(id, optarg != nullptr ? optarg : "", options, error)) {
-      return std::nullopt;
-    }
-  }
-  if (optind < argc) {
-    error = std::string("unexpected argument '") + argv[optind] + "'";
     return std::nullopt;
   }
   if (options.help) {

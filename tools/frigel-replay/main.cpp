@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "CalendarTime.h"
+#include "CommandLine.h"
 #include "ModelFile.h"
 #include "PassRescale.h"
 #include "ReplayJobs.h"
@@ -20,7 +21,7 @@
 
 namespace {
 
-constexpr int kRefused = 2;
+constexpr int kRefused = kCommandLineRefused;
 
 int refuse(const std::string& message) {
   std::fprintf(stderr, "frigel-replay: %s\n", message.c_str());
@@ -91,13 +92,9 @@ int main(int argc, char** argv) {
   const auto started = std::chrono::steady_clock::now();
   std::string error;
   const std::optional<ReplayOptions> options = parseReplayOptions(argc, argv, error);
-  if (!options) {
-    std::fprintf(stderr, "frigel-replay: %s\n%s", error.c_str(), kReplayUsage);
-    return kRefused;
-  }
-  if (options->help) {
-    std::printf("%s\n%s", kReplayUsage, kReplayHelp);
-    return 0;
+  if (const std::optional<int> status =
+          commandLineExit({"frigel-replay", kReplayUsage, kReplayHelp}, options, error)) {
+    return *status;
   }
 
   ModelSpec model;

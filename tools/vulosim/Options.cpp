@@ -1,13 +1,12 @@
 #include "Options.h"
 
-#include <getopt.h>
-
 #include <cstring>
 
+#include "CommandLine.h"
 #include "portNumber.h"
 
 const char* const kUsage =
-    "usage: vulosim --site FILE [--port N] [--log-all-sets] [--model FILE [--csv FILE]] [--help]";
+    "usage: vulosim --site FILE [--port N] [--log-all-sets] [--model FILE [--csv FILE]] [--help]\n";
 
 const char* const kHelp =
     R"(A stand-in for the object server on 127.0.0.1, driven through standard input.
@@ -30,27 +29,20 @@ created.
 
 namespace {
 
-enum OptionId : int { kSite = 1, kPort, kLogAllSets, kModel, kCsv, kHelpOption };
-
-const option kLongOptions[] = {
-    {"site", required_argument, nullptr, kSite},
-    {"port", required_argument, nullptr, kPort},
-    {"log-all-sets", no_argument, nullptr, kLogAllSets},
-    {"model", required_argument, nullptr, kModel},
-    {"csv", required_argument, nullptr, kCsv},
-    {"help", no_argument, nullptr, kHelpOption},
-    {nullptr, 0, nullptr, 0},
+// The options, in the order of kLongOptions.
+enum OptionIndex : std::size_t {
+  kSiteOption,
+  kPortOption,
+  kLogAllSetsOption,
+  kModelOption,
+  kCsvOption,
+  kHelpOption,
 };
 
-// "--name" of the option with this id.
-std::string optionName(int id) {
-  for (const option* o = kLongOptions; o->name != nullptr; ++o) {
-    if (o->val == id) {
-      return std::string("--") + o->name;
-    }
-  }
-  return "?";
-}
+const std::vector<LongOption> kLongOptions = {
+    {"site", true},  {"port", true}, {"log-all-sets", false},
+    {"model", true}, {"csv", true},  {"help", false},
+};
 
 // The port of --port: a port number, or 0 (any number of zeros) for a free
 // one.
@@ -62,74 +54,69 @@ std::optional<uint16_t> listenPort(const char* text) {
   return port ? std::optional<uint16_t>(static_cast<uint16_t>(*port)) : std::nullopt;
 }
 
-// Why getopt_long refused the option it stopped at, when it returned '?'.
-std::string refusal(char* const* argv) {
-  if (optopt >= kSite && optopt <= kHelpOption) {
-    return optionName(optopt) + " takes no value";  // "--help=x"
+// Why the command line was refused, in one line.
+std::string refusalMessage(const CommandLineRefusal& refusal) {
+  switch (refusal.kind) {
+    case CommandLineRefusal::Kind::MissingValue:
+      return refusal.option + " needs a value";
+    case CommandLineRefusal::Kind::UnwantedValue:
+      return refusal.option + " takes no value";  // "--help=x"
+    case CommandLineRefusal::Kind::UnexpectedArgument:
+      return "unexpected argument '" + refusal.word + "'";
+    case CommandLineRefusal::Kind::UnknownOption:
+    case CommandLineRefusal::Kind::NotTaken:
+      break;
   }
-  if (optopt != 0) {
-    return std::string("unknown option '-") + static_cast<char>(optopt) + "'";
+  return "unknown option '" + refusal.word + "'";
+}
+
+// Takes the option `given` into `options`; false, with `error`, for a bad
+// value.
+bool applyOption(const GivenOption& given, Options& options, std::string& error) {
+  const std::string& value = given.value;
+  if ((given.index == kSiteOption || given.index == kModelOption || given.index == kCsvOption) &&
+      value.empty()) {
+    error = std::string("--") + kLongOptions[given.index].name + " needs a value";
+    return false;
   }
-  // An unknown or ambiguous long option, which getopt_long has passed.
-  return std::string("unknown option '") + argv[optind - 1] + "'";
+  switch (given.index) {
+    case kSiteOption:
+      options.siteFile = value;
+      break;
+    case kPortOption:
+      if (std::optional<uint16_t> port = listenPort(value.c_str())) {
+        options.port = *port;
+      } else {
+        error = "bad port '" + value + "', expected 0 to 65535";
+        return false;
+      }
+      break;
+    case kLogAllSetsOption:
+      options.logAllSets = true;
+      break;
+    case kModelOption:
+      options.modelFile = value;
+      break;
+    case kCsvOption:
+      options.csvFile = value;
+      break;
+    case kHelpOption:
+      options.help = true;
+      break;
+  }
+  return true;
 }
 
 }  // namespace
 
 std::optional<Options> parseOptions(const std::vector<std::string>& arguments, std::string& error) {
-  // getopt_long reorders its argv; it gets copies.
-  std::vector<std::string> words = {"vulosim"};
-  words.insert(words.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& word : words) {
-    argv.push_back(word.data());
-  }
-  argv.push_back(nullptr);
-  const int argc = static_cast<int>(words.size());
-
   Options options;
-  opterr = 0;  // the messages are ours, in one line
-  optind = 0;  // a fresh scan, also when called again
-  int id;
-  // The leading ':' tells a missing value (':') from an unknown option ('?').
-  while ((id = getopt_long(argc, argv.data(), ":h", kLongOptions, nullptr)) != -1) {
-    if (id == '?') {
-      error = refusal(argv.data());
-      return std::nullopt;
+  CommandLineRefusal refusal;
+  const auto take = [&](const GivenOption& given) { return applyOption(given, options, error); };
+  if (!readLongOptions(arguments, kLongOptions, true, take, refusal)) {
+    if (refusal.kind != CommandLineRefusal::Kind::NotTaken) {
+      error = refusalMessage(refusal);
     }
-    if (id == ':' || ((id == kSite || id == kModel || id == kCsv) && *optarg == '\0')) {
-      error = optionName(id == ':' ? optopt : id) + " needs a value";
-      return std::nullopt;
-    }
-    switch (id) {
-      case kSite:
-        options.siteFile = optarg;
-        break;
-      case kPort:
-        if (std::optional<uint16_t> port = listenPort(optarg)) {
-          options.port = *port;
-        } else {
-          error = std::string("bad port '") + optarg + "', expected 0 to 65535";
-          return std::nullopt;
-        }
-        break;
-      case kLogAllSets:
-        options.logAllSets = true;
-        break;
-      case kModel:
-        options.modelFile = optarg;
-        break;
-      case kCsv:
-        options.csvFile = optarg;
-        break;
-      case kHelpOption:
-      case 'h':
-        options.help = true;
-        break;
-    }
-  }
-  if (optind < argc) {
-    error = std::string("unexpected argument '") + argv[optind] + "'";
     return std::nullopt;
   }
   if (options.help) {

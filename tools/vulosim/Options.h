@@ -24,7 +24,7 @@ struct Options {
   bool help = false;
 };
 
-// One line, without a final line break.
+// One line, ending in a line break.
 extern const char* const kUsage;
 // What each option means, printed after kUsage for --help; ends with a line
 // break.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "CsvRecorder.h"
 #include "LineSink.h"
 #include "ModelFile.h"
@@ -23,8 +24,9 @@
 
 namespace {
 
-constexpr int kExitBadInput = 2;  // bad arguments, site file, model file or CSV path
-constexpr int kExitFailure = 1;   // could not set up the process or listen, or write the CSV
+constexpr int kExitBadInput =
+    kCommandLineRefused;         // bad arguments, site file, model file or CSV path
+constexpr int kExitFailure = 1;  // could not set up the process or listen, or write the CSV
 
 }  // namespace
 
@@ -33,13 +35,9 @@ int main(int argc, char** argv) {
   std::string error;
   std::optional<Options> options =
       parseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
-  if (!options) {
-    std::fprintf(stderr, "vulosim: %s\n%s\n", error.c_str(), kUsage);
-    return kExitBadInput;
-  }
-  if (options->help) {
-    std::printf("%s\n\n%s", kUsage, kHelp);
-    return 0;
+  if (const std::optional<int> status =
+          commandLineExit({"vulosim", kUsage, kHelp}, options, error)) {
+    return *status;
   }
 
   SiteStore store;
