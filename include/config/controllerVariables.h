@@ -1,6 +1,6 @@
 // The controller's variables of Globals.h as lists, for code that must
-// visit every one of them (the snapshot, the test rig's settings, the replay's
-// rescaling), so that none is forgotten when one is added.
+// visit every one of them (the snapshot, the settings as values below, the
+// replay's rescaling), so that none is forgotten when one is added.
 #ifndef FRIGEL_CONTROLLERVARIABLES_H
 #define FRIGEL_CONTROLLERVARIABLES_H
 
@@ -69,5 +69,21 @@
   X(uint8_t, fanRampDownTimeFlag)                  \
   X(uint32_t, fanRampUpTimeRegister)               \
   X(uint8_t, fanRampUpTimeFlag)
+
+// The controller's settings as values, one member per setting (0 unless
+// set), apart from the process-wide variables: a site's settings kept,
+// compared or changed before the controller gets them.
+struct ControllerSettingValues {
+#define FRIGEL_SETTING_VALUE(type, name) type name{};
+  FRIGEL_CONTROLLER_SETTINGS(FRIGEL_SETTING_VALUE)
+#undef FRIGEL_SETTING_VALUE
+
+  // The controller's settings now (after the parameter files were read).
+  static ControllerSettingValues current();
+  // Writes every member into the controller's settings.
+  void apply() const;
+  // Every member the same (a NaN threshold equals nothing).
+  bool operator==(const ControllerSettingValues& other) const;
+};
 
 #endif

@@ -13,13 +13,6 @@ bool startsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-// Zeroes every setting of the controller.
-void zeroSettings() {
-#define FRIGEL_RIG_ZERO(type, name) ::name = type{};
-  FRIGEL_CONTROLLER_SETTINGS(FRIGEL_RIG_ZERO)
-#undef FRIGEL_RIG_ZERO
-}
-
 }  // namespace
 
 ControllerSettings::ControllerSettings() {
@@ -43,12 +36,6 @@ ControllerSettings::ControllerSettings() {
   fanRampDownTimeValue = fanRampUpTimeValue = 30;  // one ramp step every 3 passes
 }
 
-void ControllerSettings::apply() const {
-#define FRIGEL_RIG_APPLY(type, name) ::name = name;
-  FRIGEL_CONTROLLER_SETTINGS(FRIGEL_RIG_APPLY)
-#undef FRIGEL_RIG_APPLY
-}
-
 void ControllerSettings::apply(const Units& units) {
   numberOfAircons = units.numberOfAircons;
   useFreeAir = units.useFreeAir;
@@ -65,7 +52,7 @@ ControllerRig::ControllerRig() {
 }
 
 void ControllerRig::startFresh() {
-  zeroSettings();
+  ControllerSettingValues().apply();  // every setting 0
   restoreControllerState(ControllerSnapshot());
   recorder.resetOutputs();
   mActuations.clear();

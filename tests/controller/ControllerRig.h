@@ -28,6 +28,7 @@
 
 #include "Globals.h"
 #include "controllerSnapshot.h"
+#include "controllerVariables.h"
 #include "frigel.h"
 #include "coolingModes.h"
 
@@ -58,14 +59,10 @@ struct Units {
 // A plausible site: thresholds in degrees Celsius, durations in passes.
 // Tests change the fields they are about and call apply(). Every setting
 // of the controller is a field; those the constructor does not set are 0.
-struct ControllerSettings {
-#define FRIGEL_RIG_SETTING(type, name) type name{};
-  FRIGEL_CONTROLLER_SETTINGS(FRIGEL_RIG_SETTING)
-#undef FRIGEL_RIG_SETTING
-
+struct ControllerSettings : ControllerSettingValues {
   ControllerSettings();
   // Writes every field into the controller's settings.
-  void apply() const;
+  using ControllerSettingValues::apply;
   // Takes a row's units and free-air option, then apply().
   void apply(const Units& units);
 };

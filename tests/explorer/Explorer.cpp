@@ -40,7 +40,7 @@ float above(float value) {
 
 // Every threshold the mode logic compares the internal temperature with
 // (with >= or its negation), computed as the mode logic computes it.
-std::vector<float> internalThresholds(const ExplorerSettings& s) {
+std::vector<float> internalThresholds(const ControllerSettingValues& s) {
   const float bandBottom = s.hiTempFanPullIn - 2.0f;
   return {s.coolingPullIn,        s.aircon1PullIn,   s.aircon1DropOut,
           s.aircon2PullIn,        s.aircon2DropOut,  s.hiTemperaturePullIn,
@@ -49,7 +49,7 @@ std::vector<float> internalThresholds(const ExplorerSettings& s) {
 
 // The outcome of every test the mode logic makes of the two temperatures:
 // pairs with the same signature take the same path through it.
-uint32_t signature(const ExplorerSettings& s, const Input& in) {
+uint32_t signature(const ControllerSettingValues& s, const Input& in) {
   uint32_t bits = 0;
   int bit = 0;
   auto add = [&](bool outcome) { bits |= static_cast<uint32_t>(outcome) << bit++; };
@@ -70,7 +70,7 @@ uint32_t signature(const ExplorerSettings& s, const Input& in) {
 // the outside is cooler, as warm, warmer, and too warm by the margin), and
 // around the first unit's pull-in. Pairs that every comparison treats
 // alike are kept once.
-std::vector<Input> representativeInputs(const ExplorerSettings& s, bool belowEmergency,
+std::vector<Input> representativeInputs(const ControllerSettingValues& s, bool belowEmergency,
                                         float lostOutside) {
   std::vector<float> internals;
   std::vector<float> thresholds = internalThresholds(s);
@@ -237,7 +237,7 @@ class Stepper {
   // Runs one pass of the real controller from `from` with `in`; fills `to`
   // and any rule the pass broke.
   void step(const State& from, const Input& in, State& to, std::vector<Broken>& broken) {
-    const ExplorerSettings& settings = mConfig.settings;
+    const ControllerSettingValues& settings = mConfig.settings;
     restoreControllerState(from.controller);
     AirconOutputs::Memory outputs;
     for (int u = 0; u < 2; ++u) {
@@ -442,20 +442,6 @@ std::vector<std::string> replay(const ExplorerConfig& config, const std::vector<
 }
 
 }  // namespace
-
-void ExplorerSettings::apply() const {
-#define FRIGEL_APPLY(type, name) ::name = name;
-  FRIGEL_CONTROLLER_SETTINGS(FRIGEL_APPLY)
-#undef FRIGEL_APPLY
-}
-
-ExplorerSettings ExplorerSettings::current() {
-  ExplorerSettings settings;
-#define FRIGEL_READ(type, name) settings.name = ::name;
-  FRIGEL_CONTROLLER_SETTINGS(FRIGEL_READ)
-#undef FRIGEL_READ
-  return settings;
-}
 
 ExplorerResult explore(const ExplorerConfig& config) {
   const auto started = std::chrono::steady_clock::now();

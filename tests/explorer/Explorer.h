@@ -20,22 +20,12 @@
 #include <vector>
 
 #include "controllerSnapshot.h"
-
-// The controller's settings, as the parameter files set them.
-struct ExplorerSettings {
-#define FRIGEL_EXPLORER_SETTING(type, name) type name{};
-  FRIGEL_CONTROLLER_SETTINGS(FRIGEL_EXPLORER_SETTING)
-#undef FRIGEL_EXPLORER_SETTING
-
-  // Writes them into the controller's settings.
-  void apply() const;
-  // The controller's settings now (after the parameter files were read).
-  static ExplorerSettings current();
-};
+#include "controllerVariables.h"
 
 struct ExplorerConfig {
   std::string name;
-  ExplorerSettings settings;
+  // The controller's settings, as the parameter files set them.
+  ControllerSettingValues settings;
   // The bridge's minimum off time in passes; 0: no hold.
   uint32_t minimumOffPasses = 0;
   // No output may rest less than this many passes (0: the rest is not

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <iterator>
 
-ExplorerSettings baseExplorerSettings() {
-  ExplorerSettings s;
+ControllerSettingValues baseExplorerSettings() {
+  ControllerSettingValues s;
   s.numberOfAircons = 2;
   s.goalTemperature = 24.0f;
   s.maximumExtAboveIntTemperature = 2.0f;
@@ -37,17 +37,17 @@ ExplorerSettings baseExplorerSettings() {
 namespace {
 
 // The settings that a row's options and timers set, column by column.
-constexpr uint8_t ExplorerSettings::*kOptionColumns[] = {
-    &ExplorerSettings::numberOfAircons, &ExplorerSettings::airconRotation,
-    &ExplorerSettings::useFreeAir, &ExplorerSettings::useFanInHiTemp};
-constexpr uint32_t ExplorerSettings::*kTimerColumns[] = {
-    &ExplorerSettings::aircon1MinimumRunTimeValue,
-    &ExplorerSettings::aircon2MinimumRunTimeValue,
-    &ExplorerSettings::airconRunTimeAfterDropOutValue,
-    &ExplorerSettings::fanMinimumRunTimePreCoolingValue,
-    &ExplorerSettings::fanMinimumRunTimePreAirconValue,
-    &ExplorerSettings::fanRampDownTimeValue,
-    &ExplorerSettings::fanRampUpTimeValue};
+constexpr uint8_t ControllerSettingValues::*kOptionColumns[] = {
+    &ControllerSettingValues::numberOfAircons, &ControllerSettingValues::airconRotation,
+    &ControllerSettingValues::useFreeAir, &ControllerSettingValues::useFanInHiTemp};
+constexpr uint32_t ControllerSettingValues::*kTimerColumns[] = {
+    &ControllerSettingValues::aircon1MinimumRunTimeValue,
+    &ControllerSettingValues::aircon2MinimumRunTimeValue,
+    &ControllerSettingValues::airconRunTimeAfterDropOutValue,
+    &ControllerSettingValues::fanMinimumRunTimePreCoolingValue,
+    &ControllerSettingValues::fanMinimumRunTimePreAirconValue,
+    &ControllerSettingValues::fanRampDownTimeValue,
+    &ControllerSettingValues::fanRampUpTimeValue};
 
 struct Row {
   const char* name;
@@ -82,7 +82,7 @@ std::vector<ExplorerConfig> explorerTable(bool quick) {
     }
     ExplorerConfig config;
     config.name = row.name;
-    ExplorerSettings& s = config.settings;
+    ControllerSettingValues& s = config.settings;
     s = baseExplorerSettings();
     for (std::size_t i = 0; i < std::size(kOptionColumns); ++i) {
       s.*kOptionColumns[i] = row.options[i];

@@ -12,7 +12,7 @@
 
 // A plausible site with every timer at 1 pass and no hold; the table's rows
 // change what they are about.
-ExplorerSettings baseExplorerSettings();
+ControllerSettingValues baseExplorerSettings();
 
 // The whole table; `quick`: the smaller part that sanitizer builds run.
 std::vector<ExplorerConfig> explorerTable(bool quick);

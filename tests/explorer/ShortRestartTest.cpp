@@ -23,7 +23,7 @@ std::string number(double value) {
 
 // The settings as the daemon's two parameter files and a properties file
 // that gives no minimum off time.
-ConfigurationPaths writeConfiguration(const TempDir& dir, const ExplorerSettings& s) {
+ConfigurationPaths writeConfiguration(const TempDir& dir, const ControllerSettingValues& s) {
   std::string settings = "<config>\n";
   std::string constants = "<config>\n";
   auto element = [](std::string& file, const char* name, const std::string& text) {

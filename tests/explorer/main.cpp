@@ -53,7 +53,7 @@ int usage() {
 }
 
 // The site's own settings, read with the daemon's reader.
-bool readSite(const std::string& etc, ExplorerSettings& settings) {
+bool readSite(const std::string& etc, ControllerSettingValues& settings) {
   const std::string settingsFile = etc + "/frigel/frigelconfig.xml";
   const std::string constantsFile = etc + "/frigel/frigelConstants.xml";
   for (const std::string& file : {settingsFile, constantsFile}) {
@@ -63,7 +63,7 @@ bool readSite(const std::string& etc, ExplorerSettings& settings) {
     }
   }
   readParameterFilesRecordingSetup(settingsFile.c_str(), constantsFile.c_str());
-  settings = ExplorerSettings::current();
+  settings = ControllerSettingValues::current();
   const uint32_t timers[] = {
       settings.aircon1MinimumRunTimeValue,      settings.aircon2MinimumRunTimeValue,
       settings.airconRunTimeAfterDropOutValue,  settings.fanMinimumRunTimePreCoolingValue,

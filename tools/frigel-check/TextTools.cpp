@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "plainText.h"
+
 namespace {
 
 // The length of the well-formed UTF-8 sequence at `at`, or 0 when the bytes
@@ -83,19 +85,11 @@ std::string quoted(const std::string& text, std::size_t maxLength) {
 }
 
 bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+  return isOneOf(c, kXmlBlanks);
 }
 
 std::string trimBlanks(const std::string& text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && isBlank(text[begin])) {
-    ++begin;
-  }
-  while (end > begin && isBlank(text[end - 1])) {
-    --end;
-  }
-  return text.substr(begin, end - begin);
+  return trimmedOf(text, kXmlBlanks);
 }
 
 std::string formatStoredValue(double value) {

@@ -99,20 +99,6 @@ bool rescaleOne(const PassCount& count, uint32_t value, uint64_t factor, uint32_
 
 }  // namespace
 
-ControllerSettingValues ControllerSettingValues::current() {
-  ControllerSettingValues settings;
-#define FRIGEL_READ_SETTING(type, name) settings.name = ::name;
-  FRIGEL_CONTROLLER_SETTINGS(FRIGEL_READ_SETTING)
-#undef FRIGEL_READ_SETTING
-  return settings;
-}
-
-void ControllerSettingValues::apply() const {
-#define FRIGEL_WRITE_SETTING(type, name) ::name = name;
-  FRIGEL_CONTROLLER_SETTINGS(FRIGEL_WRITE_SETTING)
-#undef FRIGEL_WRITE_SETTING
-}
-
 std::optional<ControllerSettingValues> rescalePassCounts(const ControllerSettingValues& site,
                                                          int64_t sitePassMicroseconds,
                                                          int64_t replayPassMicroseconds,

@@ -17,18 +17,6 @@
 
 #include "controllerVariables.h"
 
-// The controller's settings as values, one member per setting.
-struct ControllerSettingValues {
-#define FRIGEL_SETTING_VALUE(type, name) type name{};
-  FRIGEL_CONTROLLER_SETTINGS(FRIGEL_SETTING_VALUE)
-#undef FRIGEL_SETTING_VALUE
-
-  // The controller's settings now (after the parameter files were read).
-  static ControllerSettingValues current();
-  // Writes every member into the controller's settings.
-  void apply() const;
-};
-
 // `site` with every pass count divided by the factor replay pass / site
 // pass. Nothing, with `error`, when a pass length is not positive, the
 // replay pass is not a whole number of site passes, or a pass count does

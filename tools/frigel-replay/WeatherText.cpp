@@ -1,9 +1,8 @@
 #include "WeatherText.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
+
+#include "plainText.h"
 
 namespace {
 
@@ -13,7 +12,7 @@ constexpr double kColdestCelsius = -90.0;
 constexpr double kWarmestCelsius = 60.0;
 
 bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+  return isOneOf(c, kWhiteSpace);
 }
 
 }  // namespace
@@ -54,15 +53,7 @@ bool TextLines::nextWithContent(std::string& line) {
 }
 
 std::string trimmed(const std::string& text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && isBlank(text[begin])) {
-    ++begin;
-  }
-  while (end > begin && isBlank(text[end - 1])) {
-    --end;
-  }
-  return text.substr(begin, end - begin);
+  return trimmedOf(text, kWhiteSpace);
 }
 
 std::string lowerCase(std::string text) {
@@ -130,18 +121,7 @@ void splitCsvFields(const std::string& line, long lineNumber, std::vector<std::s
 }
 
 bool parseNumber(const std::string& text, double& value) {
-  const std::string number = trimmed(text);
-  if (number.empty()) {
-    return false;
-  }
-  char* end = nullptr;
-  errno = 0;
-  const double parsed = std::strtod(number.c_str(), &end);
-  if (*end != '\0' || errno == ERANGE || !std::isfinite(parsed)) {
-    return false;
-  }
-  value = parsed;
-  return true;
+  return parseFiniteNumber(trimmed(text), value);
 }
 
 bool parseWholeNumber(const std::string& text, int& value) {

@@ -1,35 +1,8 @@
 #include "NumberText.h"
 
-#include <cerrno>
-#include <cctype>
-#include <cmath>
 #include <cstdlib>
-#include <type_traits>
 
-namespace {
-
-template <typename Number>
-bool parseFinite(const std::string& text, Number& value) {
-  // strto* would skip leading white space; the text must be the number alone.
-  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) {
-    return false;
-  }
-  char* end = nullptr;
-  errno = 0;
-  Number parsed;
-  if constexpr (std::is_same_v<Number, float>) {
-    parsed = std::strtof(text.c_str(), &end);
-  } else {
-    parsed = std::strtod(text.c_str(), &end);
-  }
-  if (*end != '\0' || errno == ERANGE || !std::isfinite(parsed)) {
-    return false;
-  }
-  value = parsed;
-  return true;
-}
-
-}  // namespace
+#include "plainText.h"
 
 bool parseUnsigned32(const std::string& text, uint32_t& value) {
   if (text.empty() || text.size() > 10 ||
@@ -45,9 +18,9 @@ bool parseUnsigned32(const std::string& text, uint32_t& value) {
 }
 
 bool parseFiniteFloat(const std::string& text, float& value) {
-  return parseFinite(text, value);
+  return parseFiniteNumber(text, value);
 }
 
 bool parseFiniteDouble(const std::string& text, double& value) {
-  return parseFinite(text, value);
+  return parseFiniteNumber(text, value);
 }

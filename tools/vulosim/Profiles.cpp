@@ -1,9 +1,11 @@
 #include "Profiles.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
+
+#include "NumberText.h"
+#include "plainText.h"
 
 namespace {
 
@@ -27,20 +29,6 @@ double interpolate(double x0, double y0, double x1, double y1, double x) {
   return x1 == x0 ? y0 : y0 + (y1 - y0) * (x - x0) / (x1 - x0);
 }
 
-bool parseFinite(const std::string& text, double& value) {
-  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) {
-    return false;
-  }
-  char* end = nullptr;
-  errno = 0;
-  const double parsed = std::strtod(text.c_str(), &end);
-  if (*end != '\0' || errno == ERANGE || !std::isfinite(parsed)) {
-    return false;
-  }
-  value = parsed;
-  return true;
-}
-
 bool parseDigits(const std::string& text, double& value) {
   if (text.empty() || text.size() > 9 ||
       text.find_first_not_of("0123456789") != std::string::npos) {
@@ -54,7 +42,7 @@ bool parseDigits(const std::string& text, double& value) {
 bool parseTime(const std::string& text, double& seconds) {
   const std::size_t firstColon = text.find(':');
   if (firstColon == std::string::npos) {
-    return parseFinite(text, seconds) && seconds >= 0.0;
+    return parseFiniteDouble(text, seconds) && seconds >= 0.0;
   }
   const std::size_t secondColon = text.find(':', firstColon + 1);
   double hours = 0.0;
@@ -77,13 +65,10 @@ bool parseTime(const std::string& text, double& seconds) {
   return true;
 }
 
+// A line or field of a CSV file without the spaces, tabs and carriage
+// returns around it.
 std::string trim(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos) {
-    return "";
-  }
-  const std::size_t last = text.find_last_not_of(" \t\r");
-  return text.substr(first, last - first + 1);
+  return trimmedOf(text, " \t\r");
 }
 
 }  // namespace
@@ -193,7 +178,7 @@ bool parseTemperatureCsv(const std::string& text, std::vector<std::pair<double, 
       return false;
     }
     double valueC = 0.0;
-    if (!parseFinite(valueText, valueC)) {
+    if (!parseFiniteDouble(valueText, valueC)) {
       error = where + "temperature '" + valueText + "' is not a finite number";
       return false;
     }
