@@ -106,35 +106,37 @@ std::string renderMetrics(const StatusSnapshot& s, const MetricsContext& c) {
   w.family("frigel_mode_changes_total", "counter", "Changes of the cooling mode.");
   w.sample("frigel_mode_changes_total", "", static_cast<double>(s.modeChanges));
 
+  // Each family of the air conditioners, with its value for unit u (0 or 1).
   struct UnitFamily {
     const char* name;
     const char* type;
     const char* help;
+    double (*value)(const StatusSnapshot& s, int u);
   };
   const UnitFamily units[] = {
       {"frigel_aircon_on", "gauge",
-       "1 while the air conditioner's output is on, as the object server confirmed it."},
-      {"frigel_aircon_decided_on", "gauge", "1 while the controller wants the air conditioner on."},
-      {"frigel_aircon_starts_total", "counter", "Times the air conditioner's output went on."},
-      {"frigel_aircon_run_seconds_total", "counter",
-       "Seconds the air conditioner's output was on."},
+       "1 while the air conditioner's output is on, as the object server confirmed it.",
+       [](const StatusSnapshot& s, int u) { return static_cast<double>(s.airconOn[u]); }},
+      {"frigel_aircon_decided_on", "gauge", "1 while the controller wants the air conditioner on.",
+       [](const StatusSnapshot& s, int u) { return static_cast<double>(s.airconDecidedOn[u]); }},
+      {"frigel_aircon_starts_total", "counter", "Times the air conditioner's output went on.",
+       [](const StatusSnapshot& s, int u) { return static_cast<double>(s.starts[u]); }},
+      {"frigel_aircon_run_seconds_total", "counter", "Seconds the air conditioner's output was on.",
+       [](const StatusSnapshot& s, int u) { return seconds(s.runNanoseconds[u]); }},
       {"frigel_aircon_start_held", "gauge",
        "1 while a start of the air conditioner waits for its minimum off time or the start "
-       "stagger."},
+       "stagger.",
+       [](const StatusSnapshot& s, int u) { return static_cast<double>(s.startHeld[u]); }},
       {"frigel_aircon_rest_left_seconds", "gauge",
-       "Seconds left of the air conditioner's minimum off time."},
+       "Seconds left of the air conditioner's minimum off time.",
+       [](const StatusSnapshot& s, int u) { return s.restLeftSeconds[u]; }},
       {"frigel_aircon_no_cooling", "gauge",
-       "1 while the air conditioner runs alone without the room cooling (an alarm)."}};
-  constexpr int kUnitFamilies = sizeof units / sizeof units[0];
-  for (int f = 0; f < kUnitFamilies; ++f) {
-    w.family(units[f].name, units[f].type, units[f].help);
+       "1 while the air conditioner runs alone without the room cooling (an alarm).",
+       [](const StatusSnapshot& s, int u) { return static_cast<double>(s.noCooling[u]); }}};
+  for (const UnitFamily& family : units) {
+    w.family(family.name, family.type, family.help);
     for (int u = 0; u < 2; ++u) {
-      const double values[kUnitFamilies] = {
-          static_cast<double>(s.airconOn[u]),  static_cast<double>(s.airconDecidedOn[u]),
-          static_cast<double>(s.starts[u]),    seconds(s.runNanoseconds[u]),
-          static_cast<double>(s.startHeld[u]), s.restLeftSeconds[u],
-          static_cast<double>(s.noCooling[u])};
-      w.sample(units[f].name, label("unit", std::to_string(u + 1)), values[f]);
+      w.sample(family.name, label("unit", std::to_string(u + 1)), family.value(s, u));
     }
   }
   w.family("frigel_output_send_failures_total", "counter",

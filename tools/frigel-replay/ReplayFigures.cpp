@@ -25,6 +25,12 @@ void UnitFigures::add(const UnitFigures& other) {
   energyJ += other.energyJ;
 }
 
+void TemperatureFigures::add(const TemperatureFigures& later, bool first) {
+  minC = first ? later.minC : std::min(minC, later.minC);
+  maxC = first ? later.maxC : std::max(maxC, later.maxC);
+  integralCS += later.integralCS;
+}
+
 PeriodFigures PeriodFigures::empty(int64_t beginUnixSeconds, std::size_t thresholds) {
   PeriodFigures period;
   period.beginUnixSeconds = beginUnixSeconds;
@@ -39,21 +45,11 @@ void PeriodFigures::add(const PeriodFigures& later) {
     return;
   }
   // Extremes exist only where time was simulated.
-  if (simulatedSeconds <= 0.0) {
-    insideMinC = later.insideMinC;
-    insideMaxC = later.insideMaxC;
-    outsideMinC = later.outsideMinC;
-    outsideMaxC = later.outsideMaxC;
-  } else {
-    insideMinC = std::min(insideMinC, later.insideMinC);
-    insideMaxC = std::max(insideMaxC, later.insideMaxC);
-    outsideMinC = std::min(outsideMinC, later.outsideMinC);
-    outsideMaxC = std::max(outsideMaxC, later.outsideMaxC);
-  }
+  const bool first = simulatedSeconds <= 0.0;
+  inside.add(later.inside, first);
+  outside.add(later.outside, first);
   endUnixSeconds = later.endUnixSeconds;
   simulatedSeconds += later.simulatedSeconds;
-  insideIntegralCS += later.insideIntegralCS;
-  outsideIntegralCS += later.outsideIntegralCS;
   secondsAbove.resize(std::max(secondsAbove.size(), later.secondsAbove.size()), 0.0);
   for (std::size_t i = 0; i < later.secondsAbove.size(); ++i) {
     secondsAbove[i] += later.secondsAbove[i];
@@ -79,7 +75,7 @@ double PeriodFigures::freeAirShare() const {
 }
 
 double PeriodFigures::insideMeanC() const {
-  return simulatedSeconds > 0.0 ? insideIntegralCS / simulatedSeconds : 0.0;
+  return simulatedSeconds > 0.0 ? inside.integralCS / simulatedSeconds : 0.0;
 }
 
 void RunFigures::append(const RunFigures& later) {
@@ -110,9 +106,9 @@ void RunFigures::append(const RunFigures& later) {
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(UnitFigures, runSeconds, starts, mostStartsIn60Minutes,
                                    shortestRunSeconds, shortestRestSeconds, heldStarts, energyJ,
                                    noCoolingAlarms)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(TemperatureFigures, minC, maxC, integralCS)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(PeriodFigures, beginUnixSeconds, endUnixSeconds,
-                                   simulatedSeconds, insideMinC, insideMaxC, insideIntegralCS,
-                                   outsideMinC, outsideMaxC, outsideIntegralCS, secondsAbove,
+                                   simulatedSeconds, inside, outside, secondsAbove,
                                    secondsBelowCold, aircon, fanRunSeconds, fanEnergyJ, modeSeconds,
                                    outsideAirCoolingJ, airconCoolingJ, fanHeatGainJ,
                                    invariantBreaks)

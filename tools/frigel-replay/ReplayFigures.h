@@ -41,16 +41,24 @@ struct UnitFigures {
   void add(const UnitFigures& other);
 };
 
+// A temperature over a period: its extremes, and its integral over time.
+struct TemperatureFigures {
+  double minC = 0.0;
+  double maxC = 0.0;
+  double integralCS = 0.0;  // degree-seconds
+
+  // Adds a later stretch of time. `first`: the period had no time before,
+  // so the stretch's extremes are the period's.
+  void add(const TemperatureFigures& later, bool first);
+};
+
 struct PeriodFigures {
   int64_t beginUnixSeconds = 0;
   int64_t endUnixSeconds = 0;
   double simulatedSeconds = 0.0;
-  double insideMinC = 0.0;
-  double insideMaxC = 0.0;
-  double insideIntegralCS = 0.0;
-  double outsideMinC = 0.0;
-  double outsideMaxC = 0.0;
-  double outsideIntegralCS = 0.0;
+  // The extremes exist only where time was simulated.
+  TemperatureFigures inside;
+  TemperatureFigures outside;
   // Seconds above each threshold of the room model, in its order.
   std::vector<double> secondsAbove;
   double secondsBelowCold = 0.0;

@@ -101,6 +101,15 @@ double daysCovered(const RunResult& run, int64_t firstMidnight) {
   return static_cast<double>((end + kSecondsPerCalendarDay - 1) / kSecondsPerCalendarDay);
 }
 
+// The lines that start a plot: a PNG of `size` pixels ("1200,600") written
+// to `png`, with its title.
+void startPlot(std::ostream& script, const char* size, const std::string& png,
+               const std::string& title) {
+  script << "set terminal pngcairo size " << size << " font ',10' noenhanced\n"
+         << "set output " << quoted(png) << "\n"
+         << "set title " << quoted(title) << "\n";
+}
+
 bool runGnuplot(const std::string& script, std::string& error) {
   std::fflush(stdout);
   FILE* gnuplot = ::popen("gnuplot", "w");
@@ -138,10 +147,8 @@ bool writePlots(const std::string& folder, const ReplayResults& results, std::st
                                 : results.weather->origin().location;
 
   std::ostringstream script;
-  script << "set terminal pngcairo size 1200,600 font ',10' noenhanced\n"
-         << "set grid ytics lc rgb '#dddddd'\n"
-         << "set output " << quoted(monthly + ".png") << "\n"
-         << "set title " << quoted("Compressor hours by month: " + place) << "\n"
+  startPlot(script, "1200,600", monthly + ".png", "Compressor hours by month: " + place);
+  script << "set grid ytics lc rgb '#dddddd'\n"
          << "set style data histograms\nset style histogram clustered gap 1\n"
          << "set style fill solid 0.8 border -1\nset boxwidth 0.9\n"
          << "set ylabel 'compressor hours'\nset yrange [0:*]\nset xtics rotate by -45\n"
@@ -152,10 +159,9 @@ bool writePlots(const std::string& folder, const ReplayResults& results, std::st
            << (r == 0 ? ":xtic(1)" : "") << " title " << quoted(results.runs[r].name)
            << (r + 1 < results.runs.size() ? ", " : "\n");
   }
-  script << "reset\nset terminal pngcairo size 1000,600 font ',10' noenhanced\n"
-         << "set grid lc rgb '#dddddd'\n"
-         << "set output " << quoted(duration + ".png") << "\n"
-         << "set title " << quoted("Inside temperature, duration curve: " + place) << "\n"
+  script << "reset\n";
+  startPlot(script, "1000,600", duration + ".png", "Inside temperature, duration curve: " + place);
+  script << "set grid lc rgb '#dddddd'\n"
          << "set xlabel 'hours at or above'\nset ylabel 'inside temperature (C)'\n"
          << "set xrange [0:*]\nset key top right\n"
          << "plot ";
@@ -169,10 +175,9 @@ bool writePlots(const std::string& folder, const ReplayResults& results, std::st
     if (!writeTextFile(map + ".dat", modeMapData(run, firstMidnight), error)) {
       return false;
     }
-    script << "reset\nset terminal pngcairo size 1200,500 font ',10' noenhanced\n"
-           << "set output " << quoted(map + ".png") << "\n"
-           << "set title " << quoted("Mode of each hour (" + run.name + "): " + place) << "\n"
-           << "set xlabel " << quoted("days from " + formatUnixSeconds(firstMidnight).substr(0, 10))
+    script << "reset\n";
+    startPlot(script, "1200,500", map + ".png", "Mode of each hour (" + run.name + "): " + place);
+    script << "set xlabel " << quoted("days from " + formatUnixSeconds(firstMidnight).substr(0, 10))
            << "\nset ylabel 'hour of the day'\nset yrange [-0.5:23.5]\nset ytics 0,3,21\n"
            << "set xrange [-0.5:" << daysCovered(run, firstMidnight) - 0.5 << "]\n"
            << "set rmargin 18\n"

@@ -145,11 +145,11 @@ std::vector<Row> wholeRows(const ReplayResults& results) {
   rows.push_back({"cooling by outside air",
                   [](const PeriodFigures& p) { return shareText(p.freeAirShare()); }});
   rows.push_back(
-      {"inside max (C)", fixed("%.2f", [](const PeriodFigures& p) { return p.insideMaxC; })});
+      {"inside max (C)", fixed("%.2f", [](const PeriodFigures& p) { return p.inside.maxC; })});
   rows.push_back(
       {"inside mean (C)", fixed("%.2f", [](const PeriodFigures& p) { return p.insideMeanC(); })});
   rows.push_back(
-      {"inside min (C)", fixed("%.2f", [](const PeriodFigures& p) { return p.insideMinC; })});
+      {"inside min (C)", fixed("%.2f", [](const PeriodFigures& p) { return p.inside.minC; })});
   for (std::size_t i = 0; i < results.thresholds.size(); ++i) {
     const ThresholdSpec& threshold = results.thresholds[i];
     rows.push_back({format("hours above %s %g C", threshold.name.c_str(), threshold.temperatureC),
@@ -196,7 +196,7 @@ void printMonths(std::ostream& out, const ReplayResults& results) {
                   static_cast<unsigned long long>(month.starts()),
                   static_cast<unsigned long long>(held), kilowattHours(month.energyJ()),
                   hours(month.fanRunSeconds), shareText(month.freeAirShare()).c_str(),
-                  month.insideMaxC, month.insideMinC);
+                  month.inside.maxC, month.inside.minC);
     for (std::size_t i = 0; i < results.thresholds.size(); ++i) {
       out << format(" %9.2f", i < month.secondsAbove.size() ? hours(month.secondsAbove[i]) : 0.0);
     }
@@ -233,11 +233,11 @@ nlohmann::json nullableShare(double share) {
 nlohmann::json periodJson(const PeriodFigures& period, const ReplayResults& results) {
   nlohmann::json json;
   json["simulated_seconds"] = period.simulatedSeconds;
-  json["inside_max_c"] = period.insideMaxC;
-  json["inside_min_c"] = period.insideMinC;
+  json["inside_max_c"] = period.inside.maxC;
+  json["inside_min_c"] = period.inside.minC;
   json["inside_mean_c"] = period.insideMeanC();
-  json["outside_max_c"] = period.outsideMaxC;
-  json["outside_min_c"] = period.outsideMinC;
+  json["outside_max_c"] = period.outside.maxC;
+  json["outside_min_c"] = period.outside.minC;
   nlohmann::json above = nlohmann::json::object();
   for (std::size_t i = 0; i < results.thresholds.size(); ++i) {
     above[results.thresholds[i].name] =

@@ -396,21 +396,11 @@ class SpanReplayer {
     // The curve is monotonic over the step, so its ends are its extremes.
     const double lowC = std::min(curve.startC, endC);
     const double highC = std::max(curve.startC, endC);
-    if (month.simulatedSeconds <= 0.0) {
-      month.insideMinC = lowC;
-      month.insideMaxC = highC;
-      month.outsideMinC = outsideC;
-      month.outsideMaxC = outsideC;
-    } else {
-      month.insideMinC = std::min(month.insideMinC, lowC);
-      month.insideMaxC = std::max(month.insideMaxC, highC);
-      month.outsideMinC = std::min(month.outsideMinC, outsideC);
-      month.outsideMaxC = std::max(month.outsideMaxC, outsideC);
-    }
-    month.simulatedSeconds += stepS;
+    const bool first = month.simulatedSeconds <= 0.0;
     const double insideIntegralCS = curve.integralCS();
-    month.insideIntegralCS += insideIntegralCS;
-    month.outsideIntegralCS += outsideC * stepS;
+    month.inside.add({lowC, highC, insideIntegralCS}, first);
+    month.outside.add({outsideC, outsideC, outsideC * stepS}, first);
+    month.simulatedSeconds += stepS;
     for (std::size_t i = 0; i < mModel.thresholds.size(); ++i) {
       month.secondsAbove[i] += secondsAbove(curve, endC, mModel.thresholds[i].temperatureC);
     }

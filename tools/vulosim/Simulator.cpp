@@ -45,16 +45,12 @@ void Simulator::execute(const Command& command) {
       printSetCount(command.label);
       break;
     case Command::Kind::Freeze:
-      freezeInputs(command.label);
-      break;
     case Command::Kind::Thaw:
-      thawInputs(command.label);
+      setInputsFrozen(command.label, command.kind == Command::Kind::Freeze);
       break;
     case Command::Kind::Fail:
-      setAirconFailed(command.label, true);
-      break;
     case Command::Kind::Repair:
-      setAirconFailed(command.label, false);
+      setAirconFailed(command.label, command.kind == Command::Kind::Fail);
       break;
     case Command::Kind::Drop:
       mClients.dropAllClients();
@@ -151,19 +147,12 @@ void Simulator::setAnalogueInputsByLabel(const Command& command,
   }
 }
 
-void Simulator::freezeInputs(const std::string& label) {
+void Simulator::setInputsFrozen(const std::string& label, bool frozen) {
   for (std::size_t index : analogueInputsLabelled(label)) {
     SitePort& input = mStore.at(index);
-    if (!input.frozenValue) {
+    if (frozen && !input.frozenValue) {
       input.frozenValue = input.value;
-    }
-  }
-}
-
-void Simulator::thawInputs(const std::string& label) {
-  for (std::size_t index : analogueInputsLabelled(label)) {
-    SitePort& input = mStore.at(index);
-    if (input.frozenValue) {
+    } else if (!frozen && input.frozenValue) {
       input.frozenValue.reset();
       // At once, as a probe that comes back reports what it reads now.
       pushTrend(input, takeTrendSeqNum());

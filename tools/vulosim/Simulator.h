@@ -66,10 +66,10 @@ class Simulator : public HubEvents {
   // analogue input.
   std::vector<std::size_t> analogueInputsLabelled(const std::string& label);
   void setAnalogueInputsByLabel(const Command& command, std::optional<uint32_t> trendSeqNum);
+  // Freezes (`frozen`) or thaws the analogue inputs with the label.
   // Freezing a frozen input keeps its first frozen value; thawing one that
   // is not frozen does nothing.
-  void freezeInputs(const std::string& label);
-  void thawInputs(const std::string& label);
+  void setInputsFrozen(const std::string& label, bool frozen);
   void setAirconFailed(const std::string& label, bool failed);
   void printPort(const std::string& label);
   void printSetCount(const std::string& label);
