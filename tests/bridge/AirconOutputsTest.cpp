@@ -88,49 +88,35 @@ TEST_P(AirconOutputsTable, SendsWhatIsOutOfLineWhenItMayGo) {
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Table, AirconOutputsTable,
-    ::testing::Values(
+    ::testing::ValuesIn(std::vector<OutputsCase>{
         // At start-up nothing tells when a unit found off last ran: it rests
         // in full, as a hardware relay does at power-up; a record of the
         // daemon that ran before tells, and the rest left is kept.
-        OutputsCase{"AUnitFoundOffRestsFromStartUp", 5, 0, Confirmed::Off, kNoRecord,
-                    "........", "+.......", ".....+.."},
-        OutputsCase{"ARecordKeepsOnlyTheRestLeft", 5, 0, Confirmed::Off, -3,
-                    ".....", "+....", "..+.."},
-        OutputsCase{"AUnitFoundInNoKnownStateIsStoppedAndRests", 3, 0, Confirmed::Unknown, kNoRecord,
-                    "......", "..+...", "-..+.."},
+        {"AUnitFoundOffRestsFromStartUp",             5, 0, Confirmed::Off,     kNoRecord, "........", "+.......", ".....+.."},
+        {"ARecordKeepsOnlyTheRestLeft",               5, 0, Confirmed::Off,     -3,        ".....", "+....", "..+.."},
+        {"AUnitFoundInNoKnownStateIsStoppedAndRests", 3, 0, Confirmed::Unknown, kNoRecord, "......", "..+...", "-..+.."},
         // A unit found running that the decision wants off stops in the
         // first pass; one the decision wants on is left alone.
-        OutputsCase{"AUnitFoundOnIsStoppedInTheFirstPass", 5, 0, Confirmed::On, kNoRecord,
-                    "....", "....", "-..."},
-        OutputsCase{"AUnitFoundOnAndWantedOnGetsNothing", 5, 0, Confirmed::On, kNoRecord,
-                    "....", "+...", "...."},
+        {"AUnitFoundOnIsStoppedInTheFirstPass",       5, 0, Confirmed::On,      kNoRecord, "....", "....", "-..."},
+        {"AUnitFoundOnAndWantedOnGetsNothing",        5, 0, Confirmed::On,      kNoRecord, "....", "+...", "...."},
         // The minimum off time between a stop and the next start.
-        OutputsCase{"OffMeansEveryStartGoesOut", 0, 0, Confirmed::Off, kNoRecord,
-                    "......", "+-+-+-", "+-+-+-"},
-        OutputsCase{"HeldUntilTheRestIsOver", 5, 0, Confirmed::Off, -9,
-                    "........", "+-+.....", "+-....+."},
-        OutputsCase{"TakenBackDuringTheWaitIsNeverSent", 5, 0, Confirmed::Off, -9,
-                    "..........", "+-+.-.....", "+-........"},
-        OutputsCase{"AskedAgainKeepsTheFirstRest", 5, 0, Confirmed::Off, -9,
-                    ".........", "+-+-+....", "+-....+.."},
+        {"OffMeansEveryStartGoesOut",                 0, 0, Confirmed::Off,     kNoRecord, "......", "+-+-+-", "+-+-+-"},
+        {"HeldUntilTheRestIsOver",                    5, 0, Confirmed::Off,     -9,        "........", "+-+.....", "+-....+."},
+        {"TakenBackDuringTheWaitIsNeverSent",         5, 0, Confirmed::Off,     -9,        "..........", "+-+.-.....", "+-........"},
+        {"AskedAgainKeepsTheFirstRest",               5, 0, Confirmed::Off,     -9,        ".........", "+-+-+....", "+-....+.."},
         // A refused send is tried in every pass until it goes out; a stop
         // that did not go out starts no rest.
-        OutputsCase{"ARefusedStartGoesOutOnceTheServerTakesIt", 5, 0, Confirmed::Off, -9,
-                    "xxx..", "+....", "rrr+."},
-        OutputsCase{"TheRestCountsFromTheStopThatWentOut", 5, 0, Confirmed::Off, -9,
-                    ".xx.........", "+-.....+....", "+rr-....+..."},
+        {"ARefusedStartGoesOutOnceTheServerTakesIt",  5, 0, Confirmed::Off,     -9,        "xxx..", "+....", "rrr+."},
+        {"TheRestCountsFromTheStopThatWentOut",       5, 0, Confirmed::Off,     -9,        ".xx.........", "+-.....+....", "+rr-....+..."},
         // After a server restart a running unit is taken as stopped then,
         // and rests before it starts again; a stopped one is cleared again.
-        OutputsCase{"AServerRestartMakesARunningUnitRest", 5, 0, Confirmed::Off, -9,
-                    "..L......", "+........", "+......+."},
-        OutputsCase{"AServerRestartClearsAStoppedUnitAgain", 5, 0, Confirmed::Off, -9,
-                    "....L....", "+-.......", "+-..-...."},
+        {"AServerRestartMakesARunningUnitRest",       5, 0, Confirmed::Off,     -9,        "..L......", "+........", "+......+."},
+        {"AServerRestartClearsAStoppedUnitAgain",     5, 0, Confirmed::Off,     -9,        "....L....", "+-.......", "+-..-...."},
         // Two starts never come within the stagger: unit 2 first, as an
         // emergency asks; a start long after the other's goes at once.
-        OutputsCase{"TheSecondStartWaitsForTheStagger", 0, 3, Confirmed::Off, -9,
-                    "......", "+.....", "...+..", "+.....", "+....."},
-        OutputsCase{"AStartLongAfterTheOtherGoesAtOnce", 0, 3, Confirmed::Off, -9,
-                    "......", ".....+", ".....+", "+.....", "+....."}),
+        {"TheSecondStartWaitsForTheStagger",          0, 3, Confirmed::Off,     -9,        "......", "+.....", "...+..", "+.....", "+....."},
+        {"AStartLongAfterTheOtherGoesAtOnce",         0, 3, Confirmed::Off,     -9,        "......", ".....+", ".....+", "+.....", "+....."},
+    }),
     [](const ::testing::TestParamInfo<OutputsCase>& info) { return std::string(info.param.name); });
 // clang-format on
 

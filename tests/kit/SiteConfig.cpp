@@ -20,6 +20,43 @@ const char* const kRepollEverySecond = "SyncTime=1\n";
 
 namespace {
 
+// The settings for the site's labels.
+const ConfigElements kSiteSettings = {
+    {"internalProbeLabel", "t-int"},
+    {"externalProbeLabel", "t-ext"},
+    {"aircon", "<number>1</number><label>ac-1</label>"},
+    {"fan", "<label>fan</label>"},
+    {"airconRotation", "0"},
+    {"useFreeAir", "0"},
+    {"useFanInHiTemp", "0"},
+    {"goalTemperature", "24"},
+};
+
+// The constants for one air conditioner with short durations.
+const ConfigElements kSiteConstants = {
+    {"numberOfAircons", "1"},
+    {"coolingPullIn", "25"},
+    {"aircon1PullIn", "30"},
+    {"aircon1DropOut", "26"},
+    {"aircon2PullIn", "33"},
+    {"aircon2DropOut", "29"},
+    {"hiTemperaturePullIn", "40"},
+    {"hiTemperatureDropOut", "36"},
+    {"hiTempFanPullIn", "42"},
+    {"maximumExtAboveIntTemperature", "-2"},
+    {"aircon1MinimumRunTimeValue", "20"},
+    {"aircon2MinimumRunTimeValue", "20"},
+    {"airconRunTimeAfterDropOutValue", "20"},
+    {"fanMinimumRunTimePreCoolingValue", "20"},
+    {"fanMinimumRunTimePreAirconValue", "20"},
+    {"fanRampDownTimeValue", "100"},
+    {"fanRampUpTimeValue", "100"},
+    {"fanSpeedIncreaseTimeOutValue", "10"},
+    {"fanSpeedDecreaseTimeOutValue", "10"},
+    {"fanSpeedStepUpSize", "10"},
+    {"fanSpeedStepDownSize", "5"},
+};
+
 ConfigElements merged(ConfigElements base, const ConfigElements& overrides) {
   for (const auto& [name, text] : overrides) {
     base[name] = text;
@@ -40,46 +77,11 @@ std::string configXml(const ConfigElements& elements, const std::string& extraXm
 }
 
 ConfigElements siteSettings(const ConfigElements& overrides) {
-  return merged(
-      {
-          {"internalProbeLabel", "t-int"},
-          {"externalProbeLabel", "t-ext"},
-          {"aircon", "<number>1</number><label>ac-1</label>"},
-          {"fan", "<label>fan</label>"},
-          {"airconRotation", "0"},
-          {"useFreeAir", "0"},
-          {"useFanInHiTemp", "0"},
-          {"goalTemperature", "24"},
-      },
-      overrides);
+  return merged(kSiteSettings, overrides);
 }
 
 ConfigElements siteConstants(const ConfigElements& overrides) {
-  return merged(
-      {
-          {"numberOfAircons", "1"},
-          {"coolingPullIn", "25"},
-          {"aircon1PullIn", "30"},
-          {"aircon1DropOut", "26"},
-          {"aircon2PullIn", "33"},
-          {"aircon2DropOut", "29"},
-          {"hiTemperaturePullIn", "40"},
-          {"hiTemperatureDropOut", "36"},
-          {"hiTempFanPullIn", "42"},
-          {"maximumExtAboveIntTemperature", "-2"},
-          {"aircon1MinimumRunTimeValue", "20"},
-          {"aircon2MinimumRunTimeValue", "20"},
-          {"airconRunTimeAfterDropOutValue", "20"},
-          {"fanMinimumRunTimePreCoolingValue", "20"},
-          {"fanMinimumRunTimePreAirconValue", "20"},
-          {"fanRampDownTimeValue", "100"},
-          {"fanRampUpTimeValue", "100"},
-          {"fanSpeedIncreaseTimeOutValue", "10"},
-          {"fanSpeedDecreaseTimeOutValue", "10"},
-          {"fanSpeedStepUpSize", "10"},
-          {"fanSpeedStepDownSize", "5"},
-      },
-      overrides);
+  return merged(kSiteConstants, overrides);
 }
 
 std::string siteRunDir(const std::string& etcDir) {

@@ -30,6 +30,17 @@ void drainLog() {
   }
 }
 
+// The lines of a log file, once the writer has written them.
+std::vector<std::string> readLines(const std::string& path) {
+  drainLog();
+  std::ifstream in(path);
+  std::vector<std::string> out;
+  for (std::string line; std::getline(in, line);) {
+    out.push_back(line);
+  }
+  return out;
+}
+
 // Sends everything written to file descriptor 2 into a file while alive.
 class StderrCapture {
  public:
@@ -46,12 +57,7 @@ class StderrCapture {
   // Stops capturing and returns the captured lines.
   std::vector<std::string> lines() {
     restore();
-    std::ifstream in(mPath);
-    std::vector<std::string> out;
-    for (std::string line; std::getline(in, line);) {
-      out.push_back(line);
-    }
-    return out;
+    return readLines(mPath);
   }
 
  private:
@@ -68,17 +74,6 @@ class StderrCapture {
   std::string mPath;
   int mSaved = -1;
 };
-
-// The lines of a log file, once the writer has written them.
-std::vector<std::string> readLines(const std::string& path) {
-  drainLog();
-  std::ifstream in(path);
-  std::vector<std::string> out;
-  for (std::string line; std::getline(in, line);) {
-    out.push_back(line);
-  }
-  return out;
-}
 
 // A configuration as the daemon's properties file holds it: its own keys
 // beside log4cpp's, writing "<priority> <category>: <message>" to `logFile`.

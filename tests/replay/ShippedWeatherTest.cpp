@@ -14,59 +14,45 @@ std::string shipped(const char* file) {
 
 struct Extreme {
   double celsius;
-  int64_t unixSeconds;  // the first time it is reached
+  const char* when;  // the first time it is reached
 };
 
 struct ShippedFacts {
   const char* file;
   const char* location;
   std::size_t points;
-  int64_t first;
-  int64_t last;
+  const char* first;
+  const char* last;
   Extreme coldest;
   Extreme warmest;
   const char* description;
 };
 
 TEST(ShippedWeather, EachFileReadsWithItsMeasuredFacts) {
-  // Times are UTC Unix seconds of the files' own clocks. The daily files'
-  // extremes fall on the profile's 05:00 (minimum) and 14:00 (maximum).
+  // Times are UTC on the files' own clocks. The daily files' extremes fall
+  // on the profile's 05:00 (minimum) and 14:00 (maximum).
+  // clang-format off
   const ShippedFacts rows[] = {
-      {"chicago-ohare-tmy3.epw",
-       "",
-       8760,
-       978310800 /* 2001-01-01 01:00 */,
-       1009843200 /* 2002-01-01 00:00 */,
-       {-22.8, 978850800 /* 2001-01-07 07:00 */},
-       {35.0, 995554800 /* 2001-07-19 15:00 */},
+      {"chicago-ohare-tmy3.epw", "", 8760,
+       "2001-01-01 01:00", "2002-01-01 00:00",
+       {-22.8, "2001-01-07 07:00"}, {35.0, "2001-07-19 15:00"},
        "EPW, Chicago Ohare Intl Ap, IL, USA, typical year (TMY3): rows from 1977-2002 put onto "
        "2001; 2001-01-01 01:00 to 2002-01-01 00:00 (8760 points)"},
-      {"badajoz-1955-2015-daily.csv",
-       "",
-       21908 * 24,
-       -473382000 /* 1955-01-01 01:00 */,
-       1451606400 /* 2016-01-01 00:00 */,
-       {-7.2, 1106888400 /* 2005-01-28 05:00 */},
-       {44.7758, 1059746400 /* 2003-08-01 14:00 */},
+      {"badajoz-1955-2015-daily.csv", "", 21908 * 24,
+       "1955-01-01 01:00", "2016-01-01 00:00",
+       {-7.2, "2005-01-28 05:00"}, {44.7758, "2003-08-01 14:00"},
        "daily minimum/maximum CSV, 21908 days, hours on the ASHRAE design-day profile, the file "
        "lacks 372 days in 17 gaps (the longest 28 from 1958-02-01), filled in linearly"},
-      {"newyork-seattle-2012-2015-daily.csv",
-       "Seattle",
-       1461 * 24,
-       1325379600 /* 2012-01-01 01:00 */,
-       1451606400,
-       {-7.1, 1386392400 /* 2013-12-07 05:00 */},
-       {35.6, 1407765600 /* 2014-08-11 14:00 */},
+      {"newyork-seattle-2012-2015-daily.csv", "Seattle", 1461 * 24,
+       "2012-01-01 01:00", "2016-01-01 00:00",
+       {-7.1, "2013-12-07 05:00"}, {35.6, "2014-08-11 14:00"},
        "daily minimum/maximum CSV, Seattle, 1461 days"},
-      {"newyork-seattle-2012-2015-daily.csv",
-       "new york",
-       1461 * 24,
-       1325379600,
-       1451606400,
-       {-16.0, 1388811600 /* 2014-01-04 05:00 */},
-       {37.8, 1374156000 /* 2013-07-18 14:00 */},
+      {"newyork-seattle-2012-2015-daily.csv", "new york", 1461 * 24,
+       "2012-01-01 01:00", "2016-01-01 00:00",
+       {-16.0, "2014-01-04 05:00"}, {37.8, "2013-07-18 14:00"},
        "daily minimum/maximum CSV, New York, 1461 days"},
   };
+  // clang-format on
   for (const ShippedFacts& row : rows) {
     SCOPED_TRACE(std::string(row.file) + " " + row.location);
     WeatherReadOptions options;
@@ -75,22 +61,22 @@ TEST(ShippedWeather, EachFileReadsWithItsMeasuredFacts) {
     const auto series = readWeatherFile(shipped(row.file), options, error);
     ASSERT_TRUE(series) << error;
     EXPECT_EQ(series->points().size(), row.points);
-    EXPECT_EQ(series->firstUnixSeconds(), row.first);
-    EXPECT_EQ(series->lastUnixSeconds(), row.last);
-    Extreme coldest{1e9, 0};
-    Extreme warmest{-1e9, 0};
+    EXPECT_EQ(formatUnixSeconds(series->firstUnixSeconds()), row.first);
+    EXPECT_EQ(formatUnixSeconds(series->lastUnixSeconds()), row.last);
+    WeatherPoint coldest{0, 1e9};
+    WeatherPoint warmest{0, -1e9};
     for (const WeatherPoint& point : series->points()) {
       if (point.celsius < coldest.celsius) {
-        coldest = {point.celsius, point.unixSeconds};
+        coldest = point;
       }
       if (point.celsius > warmest.celsius) {
-        warmest = {point.celsius, point.unixSeconds};
+        warmest = point;
       }
     }
     EXPECT_NEAR(coldest.celsius, row.coldest.celsius, 1e-9);
-    EXPECT_EQ(coldest.unixSeconds, row.coldest.unixSeconds);
+    EXPECT_EQ(formatUnixSeconds(coldest.unixSeconds), row.coldest.when);
     EXPECT_NEAR(warmest.celsius, row.warmest.celsius, 1e-9);
-    EXPECT_EQ(warmest.unixSeconds, row.warmest.unixSeconds);
+    EXPECT_EQ(formatUnixSeconds(warmest.unixSeconds), row.warmest.when);
     EXPECT_NE(series->description().find(row.description), std::string::npos)
         << series->description();
   }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,21 +17,36 @@ namespace {
 
 constexpr int64_t kSecond = 1000000000;
 
-// One probe's story, a step a second: what it reads ('N' a new value
-// arrives with the number after it; 'r' a read of the port with the number;
-// '.' nothing), and what the controller works with after the step.
+// One probe's story, a step a second, in words: what it reads ("N24.5" a
+// new value 24.5 arrives, "r24" a read of the port gives 24, "." nothing),
+// what the controller works with after each step ("-": nothing written, 0,
+// its start value) and whether the probe is lost ('!') or not ('.').
 struct GuardCase {
   const char* name;
   ProbeLostAction action;
-  std::vector<std::pair<char, float>> steps;
-  std::vector<float> controller;  // NaN: not written (0, its start value)
-  std::vector<bool> lost;
+  const char* steps;
+  const char* controller;
+  const char* lost;
 };
+
+// The words of `text`, split at blanks.
+std::vector<std::string> words(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> out;
+  for (std::string word; in >> word;) {
+    out.push_back(word);
+  }
+  return out;
+}
 
 class ProbeGuardTable : public ::testing::TestWithParam<GuardCase> {};
 
 TEST_P(ProbeGuardTable, GivesTheControllerOnlyWhatItCanTrust) {
   const GuardCase& c = GetParam();
+  const std::vector<std::string> steps = words(c.steps);
+  const std::vector<std::string> controller = words(c.controller);
+  ASSERT_EQ(controller.size(), steps.size());
+  ASSERT_EQ(std::string(c.lost).size(), steps.size());
   ProbeGuardSettings settings;
   settings.lostAfter = 3 * kSecond;
   settings.action = c.action;
@@ -38,73 +55,44 @@ TEST_P(ProbeGuardTable, GivesTheControllerOnlyWhatItCanTrust) {
   ProbeGuard guard(settings, 0, nullptr);
   internalTemperatureAveraging = 0.0f;
   int64_t trendAt = 0;
-  for (std::size_t step = 0; step < c.steps.size(); ++step) {
+  for (std::size_t step = 0; step < steps.size(); ++step) {
     const int64_t now = static_cast<int64_t>(step + 1) * kSecond;
-    const auto [what, value] = c.steps[step];
+    const char what = steps[step][0];
     if (what == 'N') {
       trendAt = now;
     }
     if (what != '.') {
-      guard.reported(ProbeGuard::kInternal, value, trendAt, now);
+      guard.reported(ProbeGuard::kInternal, std::strtof(steps[step].c_str() + 1, nullptr), trendAt,
+                     now);
     }
     guard.tick(now);
     guard.giveToController();
-    const float expected = std::isnan(c.controller[step]) ? 0.0f : c.controller[step];
+    const float expected = controller[step] == "-" ? 0.0f : std::stof(controller[step]);
     EXPECT_EQ(internalTemperatureAveraging, expected) << "step " << step;
-    EXPECT_EQ(guard.lost(ProbeGuard::kInternal), c.lost[step]) << "step " << step;
+    EXPECT_EQ(guard.lost(ProbeGuard::kInternal), c.lost[step] == '!') << "step " << step;
   }
 }
 
 const float kNaN = NAN;
-const float kMinus100 = -100.0f;
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Table, ProbeGuardTable,
-    ::testing::Values(
-        GuardCase{"PlausibleValuesGoThrough",
-                  ProbeLostAction::Cool,
-                  {{'N', 24.0f}, {'N', 24.5f}, {'N', -40.0f}, {'N', 85.0f}},
-                  {24.0f, 24.5f, -40.0f, 85.0f},
-                  {false, false, false, false}},
-        GuardCase{"ImplausibleValuesNeverReachTheController",
-                  ProbeLostAction::Hold,
-                  {{'N', 24.0f}, {'N', kMinus100}, {'N', 500.0f}, {'N', kNaN}, {'N', 25.0f}},
-                  {24.0f, 24.0f, 24.0f, 24.0f, 25.0f},
-                  {false, false, false, false, false}},
+    ::testing::ValuesIn(std::vector<GuardCase>{
+        {"PlausibleValuesGoThrough",                ProbeLostAction::Cool, "N24 N24.5 N-40 N85",          "24 24.5 -40 85",    "...."},
+        {"ImplausibleValuesNeverReachTheController", ProbeLostAction::Hold, "N24 N-100 N500 Nnan N25",     "24 24 24 24 25",    "....."},
         // No new plausible value for more than 3 s: lost. With hold the last
         // value stays; with cool the substitute goes in, until a new value.
-        GuardCase{"HoldKeepsTheLastValueOfALostProbe",
-                  ProbeLostAction::Hold,
-                  {{'N', 24.0f}, {'.', 0}, {'.', 0}, {'.', 0}, {'.', 0}, {'N', 23.0f}},
-                  {24.0f, 24.0f, 24.0f, 24.0f, 24.0f, 23.0f},
-                  {false, false, false, false, true, false}},
-        GuardCase{"CoolGivesTheSubstituteUntilANewValue",
-                  ProbeLostAction::Cool,
-                  {{'N', 24.0f}, {'.', 0}, {'.', 0}, {'.', 0}, {'.', 0}, {'N', 23.0f}},
-                  {24.0f, 24.0f, 24.0f, 24.0f, 28.0f, 23.0f},
-                  {false, false, false, false, true, false}},
+        {"HoldKeepsTheLastValueOfALostProbe",        ProbeLostAction::Hold, "N24 . . . . N23",             "24 24 24 24 24 23", "....!."},
+        {"CoolGivesTheSubstituteUntilANewValue",     ProbeLostAction::Cool, "N24 . . . . N23",             "24 24 24 24 28 23", "....!."},
         // Implausible values are no new values: the probe is lost all the same.
-        GuardCase{"ImplausibleValuesDoNotKeepAProbeAlive",
-                  ProbeLostAction::Cool,
-                  {{'N', 24.0f},
-                   {'N', kMinus100},
-                   {'N', kMinus100 - 1},
-                   {'N', kMinus100 - 2},
-                   {'N', kMinus100 - 3}},
-                  {24.0f, 24.0f, 24.0f, 24.0f, 28.0f},
-                  {false, false, false, false, true}},
+        {"ImplausibleValuesDoNotKeepAProbeAlive",    ProbeLostAction::Cool, "N24 N-100 N-101 N-102 N-103", "24 24 24 24 28",    "....!"},
         // A read of the port (a re-poll of a frozen probe) ends no loss.
-        GuardCase{"AReadOfThePortEndsNoLoss",
-                  ProbeLostAction::Cool,
-                  {{'N', 24.0f}, {'.', 0}, {'.', 0}, {'.', 0}, {'r', 24.0f}, {'r', 24.0f}},
-                  {24.0f, 24.0f, 24.0f, 24.0f, 28.0f, 28.0f},
-                  {false, false, false, false, true, true}},
-        GuardCase{"NothingYetLeavesTheControllerAlone",
-                  ProbeLostAction::Cool,
-                  {{'N', kMinus100}, {'.', 0}},
-                  {kNaN, kNaN},
-                  {false, false}}),
+        {"AReadOfThePortEndsNoLoss",                 ProbeLostAction::Cool, "N24 . . . r24 r24",           "24 24 24 24 28 28", "....!!"},
+        {"NothingYetLeavesTheControllerAlone",       ProbeLostAction::Cool, "N-100 .",                     "- -",               ".."},
+    }),
     [](const ::testing::TestParamInfo<GuardCase>& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(ProbeGuard, TheBlockingOutsideValueLiesAboveEveryInsideOne) {
   EXPECT_GT(freeAirBlockingOutsideCelsius(85.0f, 2.0f) - 2.0f, 85.0f);

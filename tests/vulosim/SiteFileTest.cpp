@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "ConsoleAnswers.h"
 #include "TempDir.h"
 #include "VulosimProcess.h"
 
@@ -85,12 +86,14 @@ TEST(VulosimSiteFile, AMissingFileIsNamed) {
 TEST(VulosimSiteFile, TheSampleSiteHasTheDaemonsPorts) {
   VulosimProcess sim;
   ASSERT_TRUE(sim.startSite(VULOSIM_SAMPLE_SITE));
-  EXPECT_EQ(sim.ask("get shelter-temp-internal", "value "), "value shelter-temp-internal 24.5");
-  EXPECT_EQ(sim.ask("get shelter-temp-external", "value "), "value shelter-temp-external 18");
-  EXPECT_EQ(sim.ask("get aircon-1-run", "state "), "state aircon-1-run CLEAR");
-  EXPECT_EQ(sim.ask("get aircon-2-run", "state "), "state aircon-2-run CLEAR");
-  EXPECT_EQ(sim.ask("get fan-speed", "value "), "value fan-speed 0");
-  EXPECT_EQ(sim.ask("get shelter-door", "state "), "state shelter-door CLEAR");
+  expectAnswers(sim, {
+                         {"get shelter-temp-internal", "value shelter-temp-internal 24.5"},
+                         {"get shelter-temp-external", "value shelter-temp-external 18"},
+                         {"get aircon-1-run", "state aircon-1-run CLEAR"},
+                         {"get aircon-2-run", "state aircon-2-run CLEAR"},
+                         {"get fan-speed", "value fan-speed 0"},
+                         {"get shelter-door", "state shelter-door CLEAR"},
+                     });
 }
 
 }  // namespace
