@@ -52,7 +52,7 @@ nlohmann::json readJson(const std::string& path) {
 
 TEST(ReplayTool, TheChicagoYearBreaksNoInvariant) {
   // At 1 s passes, beside compressor-only cooling (a month under the
-  // sanitizers, which slow a replay down several times).
+  // sanitizers or qemu, which slow a replay down several times).
   TempDir out;
   std::vector<std::string> arguments = sampleSite(kChicago);
   for (const char* argument :
@@ -60,7 +60,7 @@ TEST(ReplayTool, TheChicagoYearBreaksNoInvariant) {
     arguments.push_back(argument);
   }
   arguments.push_back(out.path() + "/year.json");
-#ifdef FRIGEL_SANITIZER_BUILD
+#ifdef FRIGEL_SLOW_BUILD
   for (const char* argument : {"--from", "2001-07-01", "--to", "2001-07-31"}) {
     arguments.push_back(argument);
   }
