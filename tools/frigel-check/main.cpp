@@ -1,14 +1,15 @@
 // frigel-check: reads the daemon's three configuration files through the
 // daemon's own readers and reports what the daemon would run with, and
 // everything it would silently skip, misread or run badly.
-#include <getopt.h>
-
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Checker.h"
+#include "CommandLine.h"
 #include "etcPaths.h"
 #include "portNumber.h"
 
@@ -68,66 +69,57 @@ struct Arguments {
 
 const char kEtcNeedsAFolder[] = "--etc needs a folder";
 
-enum OptionId : int { kEtc = 1, kServer, kHelpOption };
+// The options, in the order of kLongOptions.
+enum OptionIndex : std::size_t { kEtc, kServer, kHelpOption };
 
-const option kLongOptions[] = {
-    {"etc", required_argument, nullptr, kEtc},
-    {"server", required_argument, nullptr, kServer},
-    {"help", no_argument, nullptr, kHelpOption},
-    {nullptr, 0, nullptr, 0},
-};
+const std::vector<LongOption> kLongOptions = {{"etc", true}, {"server", true}, {"help", false}};
 
-// Why getopt_long stopped at an option, when it returned '?' or ':'.
-std::string refusal(int result, char** argv) {
-  if (result == ':' && optopt == kEtc) {
-    return kEtcNeedsAFolder;
+// Why the command line was refused, in one line.
+std::string refusalMessage(const CommandLineRefusal& refusal) {
+  switch (refusal.kind) {
+    case CommandLineRefusal::Kind::MissingValue:
+      return refusal.option == "--etc" ? kEtcNeedsAFolder : "--server needs a port from 1 to 65535";
+    case CommandLineRefusal::Kind::UnwantedValue:
+      return refusal.option + " takes no value";
+    case CommandLineRefusal::Kind::UnexpectedArgument:
+      return "unexpected argument \"" + refusal.word + "\"";
+    case CommandLineRefusal::Kind::UnknownOption:
+    case CommandLineRefusal::Kind::NotTaken:
+      break;
   }
-  if (result == ':' && optopt == kServer) {
-    return "--server needs a port from 1 to 65535";
-  }
-  if (optopt == kHelpOption) {
-    return "--help takes no value";
-  }
-  if (optopt != 0) {
-    return std::string("bad option \"-") + static_cast<char>(optopt) + "\"";
-  }
-  // An unknown or ambiguous long option, which getopt_long has passed.
-  return std::string("bad option \"") + argv[optind - 1] + "\"";
+  return "bad option \"" + refusal.word + "\"";
 }
 
 // Nothing (after a message on standard error) when the arguments are bad.
 std::optional<Arguments> parseArguments(int argc, char** argv) {
   Arguments arguments;
-  opterr = 0;  // the messages are ours, in one line
-  int id;
-  // The leading ':' tells a missing value (':') from an unknown option ('?').
-  while ((id = getopt_long(argc, argv, ":h", kLongOptions, nullptr)) != -1) {
-    switch (id) {
+  const auto take = [&](const GivenOption& given) {
+    switch (given.index) {
       case kEtc:
-        if (*optarg == '\0') {
+        if (given.value.empty()) {
           std::cerr << "frigel-check: " << kEtcNeedsAFolder << "\n";
-          return std::nullopt;
+          return false;
         }
-        arguments.etcDirectory = optarg;
-        break;
+        arguments.etcDirectory = given.value;
+        return true;
       case kServer:
-        if (!(arguments.serverPort = parsePortNumber(optarg))) {
-          std::cerr << "frigel-check: --server needs a port from 1 to 65535, not \"" << optarg
+        if (!(arguments.serverPort = parsePortNumber(given.value.c_str()))) {
+          std::cerr << "frigel-check: --server needs a port from 1 to 65535, not \"" << given.value
                     << "\"\n";
-          return std::nullopt;
+          return false;
         }
-        break;
-      case kHelpOption:
-      case 'h':
-        arguments.help = true;
-        break;
+        return true;
       default:
-        std::cerr << "frigel-check: " << refusal(id, argv) << "\n";
-        return std::nullopt;
+        arguments.help = true;
+        return true;
     }
-  }
-  if (optind < argc) {
-    std::cerr << "frigel-check: unexpected argument \"" << argv[optind] << "\"\n";
+  };
+  CommandLineRefusal refusal;
+  const std::vector<std::string> words(argv + std::min(argc, 1), argv + argc);
+  if (!readLongOptions(words, kLongOptions, true, take, refusal)) {
+    if (refusal.kind != CommandLineRefusal::Kind::NotTaken) {
+      std::cerr << "frigel-check: " << refusalMessage(refusal) << "\n";
+    }
     return std::nullopt;
   }
   return arguments;
