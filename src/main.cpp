@@ -246,7 +246,7 @@ int main(int /*argc*/, char** /*argv*/) {
       context.probeImplausible[probe] = probes.implausible(static_cast<ProbeGuard::Probe>(probe));
     }
     status.afterPass(outputs, context);
-    notifier.loopAlive(monotonicNanoseconds(), passes);
+    notifier.loopAlive(passEnd, passes);
   }
   // A clean stop, in order: the last status says so; the re-poll ends (a
   // read in flight is cut short by the client's stop); the client's threads
